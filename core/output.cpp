@@ -1,0 +1,89 @@
+#include "output.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace haldor {
+
+namespace {
+
+constexpr std::size_t kWriteBuffer = 1 << 20;
+
+// The real path of a symbolic link's target, so that the rename replaces the
+// file the link points to rather than the link.
+std::string resolve_link(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* real = realpath(path.c_str(), nullptr);
+  if (!real) return path;
+  std::string out(real);
+  std::free(real);
+  return out;
+}
+
+mode_t creation_mode() {
+  mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+bool ResultFile::open(const std::string& target) {
+  discard();
+  target_ = resolve_link(target);
+  struct stat st;
+  if (stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    if (S_ISDIR(st.st_mode)) return false;
+    fp_ = std::fopen(target_.c_str(), "w");
+    temp_.clear();
+  } else {
+    std::string pattern = target_ + ".tmpXXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
+    if (fd < 0) return false;
+    temp_.assign(name.data());
+    fchmod(fd, creation_mode());
+    fp_ = fdopen(fd, "w");
+    if (!fp_) {
+      ::close(fd);
+      unlink(temp_.c_str());
+      temp_.clear();
+    }
+  }
+  if (fp_) setvbuf(fp_, nullptr, _IOFBF, kWriteBuffer);
+  return fp_ != nullptr;
+}
+
+bool ResultFile::commit() {
+  if (!fp_) return false;
+  bool ok = std::fflush(fp_) == 0 && !std::ferror(fp_);
+  ok = (std::fclose(fp_) == 0) && ok;
+  fp_ = nullptr;
+  if (!temp_.empty()) {
+    if (ok) ok = std::rename(temp_.c_str(), target_.c_str()) == 0;
+    if (!ok) unlink(temp_.c_str());
+    temp_.clear();
+  }
+  return ok;
+}
+
+void ResultFile::discard() {
+  if (fp_) std::fclose(fp_);
+  fp_ = nullptr;
+  if (!temp_.empty()) unlink(temp_.c_str());
+  temp_.clear();
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+}  // namespace haldor

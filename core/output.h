@@ -1,0 +1,41 @@
+// Result files that are written whole or not at all.
+//
+// A result is written into a temporary file beside its target and renamed
+// over the target only when every byte reached the disk, so a failed run
+// (a full disk, a kill) never leaves a partial or damaged result, and an
+// earlier result of the same name survives it. A target that exists and is
+// not a regular file (a device such as /dev/null, a pipe) is written directly.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace haldor {
+
+class ResultFile {
+ public:
+  ResultFile() = default;
+  ~ResultFile() { discard(); }
+  ResultFile(const ResultFile&) = delete;
+  ResultFile& operator=(const ResultFile&) = delete;
+
+  // Creates the temporary file for `target`. False when it can't be created.
+  bool open(const std::string& target);
+  std::FILE* get() const { return fp_; }
+  // Closes the file and puts it in place. False when anything failed to be
+  // written; the temporary file is then removed and the target left as it was.
+  bool commit();
+  // Drops what was written, leaving the target as it was.
+  void discard();
+
+ private:
+  std::FILE* fp_ = nullptr;
+  std::string target_;
+  std::string temp_;  // empty when writing the target directly
+};
+
+// True when both paths name the same existing file (also through links or
+// different spellings of the path).
+bool same_file(const std::string& a, const std::string& b);
+
+}  // namespace haldor

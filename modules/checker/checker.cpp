@@ -1,0 +1,201 @@
+#include "checker.h"
+
+#include "output.h"
+
+namespace haldor::checker {
+
+namespace {
+
+const char* const kDashes57 = "---------------------------------------------------------";
+const char* const kDashes46 = "----------------------------------------------";
+
+struct Summary {
+  long total = 0, with_data = 0, without_data = 0;
+  long animal_sire = 0, animal_dam = 0, sire_dam = 0, all_three = 0;
+  long repeated = 0, animal_errors = 0, parent_errors = 0;
+};
+
+void print_summary(std::FILE* out, const Summary& s) {
+  std::fprintf(out, "\nPedigree file information\n%s\n", kDashes57);
+  std::fprintf(out, "Total lines ..................................... %ld\n", s.total);
+  std::fprintf(out, "  With data ..................................... %ld\n", s.with_data);
+  std::fprintf(out, "  Without data .................................. %ld\n", s.without_data);
+  std::fprintf(out, "Pedigree error\n");
+  std::fprintf(out, "  Animal = Sire ................................. %ld\n", s.animal_sire);
+  std::fprintf(out, "  Animal = Dam .................................. %ld\n", s.animal_dam);
+  std::fprintf(out, "  Sire = Dam .................................... %ld\n", s.sire_dam);
+  std::fprintf(out, "  Animal = Sire = Dam ........................... %ld\n", s.all_three);
+  std::fprintf(out, "  Repeated animal records ....................... %ld\n", s.repeated);
+  std::fprintf(out, "  Animal errors (listed as both sire and dam) ... %ld\n", s.animal_errors);
+  std::fprintf(out, "  Parent errors (listed as both sire and dam) ... %ld\n", s.parent_errors);
+  std::fprintf(out, "%s\n", kDashes57);
+  const long total = s.animal_sire + s.animal_dam + s.sire_dam + s.all_three + s.repeated + s.animal_errors +
+                     s.parent_errors;
+  std::fprintf(out, "Total errors found .............................. %ld\n", total);
+}
+
+// Writes the messages of one record and counts its errors.
+void check_record(Run& run, const PedRecord& r, long line, std::FILE* out, Summary& s) {
+  if (r.animal == kNoSymbol) {
+    std::fprintf(out, "Line %-8ld : This line is blank.\n", line);
+    ++s.without_data;
+    return;
+  }
+  const std::string animal(run.ped.name(r.animal));
+  const HashEntry* a = run.HASHTBL.find_key(r.animal);
+  if (r.work != 0) {
+    std::fprintf(out, "Line %-8ld : Repeated appearance of animal at line %ld (%s). \n", line,
+                 static_cast<long>(a->address), animal.c_str());
+    ++s.repeated;
+  }
+  if (a->usage == (kAnimal | kSire | kDam)) {
+    std::fprintf(out, "Line %-8ld : Same animal (%s) listed as sire and dam.\n", line, animal.c_str());
+    ++s.animal_errors;
+  }
+  bool a_s = false, a_d = false, s_d = false, a_s_d = false;
+  if (r.sire != kNoSymbol) {
+    if (r.sire == r.animal) {
+      a_s = true;
+      ++s.animal_sire;
+    }
+    if (run.HASHTBL.find_key(r.sire)->usage == (kSire | kDam)) {
+      std::fprintf(out, "Line %-8ld : Same animal (%s) listed as sire and dam.\n", line,
+                   std::string(run.ped.name(r.sire)).c_str());
+      ++s.parent_errors;
+    }
+  }
+  if (r.dam != kNoSymbol) {
+    if (r.dam == r.animal) {
+      a_d = true;
+      ++s.animal_dam;
+    }
+    if (run.HASHTBL.find_key(r.dam)->usage == (kSire | kDam)) {
+      std::fprintf(out, "Line %-8ld : Same animal (%s) listed as sire and dam.\n", line,
+                   std::string(run.ped.name(r.dam)).c_str());
+      ++s.parent_errors;
+    }
+  }
+  if (r.sire != kNoSymbol && r.sire == r.dam) {
+    s_d = true;
+    if (a_s) {
+      --s.animal_sire;
+      --s.animal_dam;
+      a_s = a_d = false;
+      a_s_d = true;
+      ++s.all_three;
+    } else {
+      ++s.sire_dam;
+    }
+  }
+  if (a_s) std::fprintf(out, "Line %-8ld : Animal = Sire (%s)\n", line, animal.c_str());
+  if (a_d) std::fprintf(out, "Line %-8ld : Animal = Dam (%s)\n", line, animal.c_str());
+  if (s_d) std::fprintf(out, "Line %-8ld : Sire = Dam (%s)\n", line, std::string(run.ped.name(r.sire)).c_str());
+  if (a_s_d) std::fprintf(out, "Line %-8ld : Animal = Sire = Dam (%s)\n", line, animal.c_str());
+  ++s.with_data;
+}
+
+}  // namespace
+
+long mk_hashtable(Run& run, long count) {
+  long distinct = 0;
+  auto add = [&](SymbolId id, std::uint8_t usage, std::int32_t address) {
+    HashEntry* e = run.HASHTBL.add_key(id, usage, address);
+    if (!e) return false;
+    if (e->count == 1) ++distinct;
+    return true;
+  };
+  for (long i = 0; i < count; ++i) {
+    PedRecord& r = run.ped.PED[static_cast<std::size_t>(i)];
+    if (r.animal != kNoSymbol) {
+      const HashEntry* e = run.HASHTBL.find_key(r.animal);
+      if (e && (e->usage & kAnimal)) ++r.work;
+      if (!add(r.animal, kAnimal, static_cast<std::int32_t>(i + 1))) return -1;
+    }
+    if (r.sire != kNoSymbol && !add(r.sire, kSire, 0)) return -1;
+    if (r.dam != kNoSymbol && !add(r.dam, kDam, 0)) return -1;
+  }
+  std::fprintf(run.console, "Total animals found : %ld\n", distinct);
+  return distinct;
+}
+
+int be_stacked(Run& run, std::FILE* report) {
+  if (!report) return -1;
+  std::fprintf(report, "\nNumber of parents to be stacked\n%s\n", kDashes46);
+  long n = 0;
+  run.HASHTBL.walk([&](SymbolId id, const HashEntry& e) {
+    if (e.usage == kSire || e.usage == kDam) {
+      std::string_view key = run.ped.name(id);
+      std::fwrite(key.data(), 1, key.size(), report);
+      std::fputc('\n', report);
+      ++n;
+    }
+  });
+  if (n > 0) std::fprintf(report, "%s\n", kDashes46);
+  std::fprintf(report, "Number of animals to be stacked : %ld\n", n);
+  std::fprintf(run.console, "Number of animals to be stacked : %ld\n", n);
+  return 0;
+}
+
+int check_error(Run& run, const std::string& filename, long count, bool stack_list) {
+  ResultFile report;
+  if (!report.open(filename)) {
+    std::fprintf(run.console, "Output file open error : %s\n", filename.c_str());
+    return -1;
+  }
+  std::FILE* out = report.get();
+  Quorel quorel;
+  print_version(quorel.info(), out);
+
+  Summary s;
+  s.total = count;
+  for (long i = 0; i < count; ++i) check_record(run, run.ped.PED[static_cast<std::size_t>(i)], i + 1, out, s);
+  print_summary(out, s);
+  print_summary(run.console, s);
+  if (stack_list) be_stacked(run, out);
+  if (!report.commit()) {
+    print_write_error(run.console, filename);
+    return -2;
+  }
+  return 0;
+}
+
+const ModuleInfo& Quorel::info() const {
+  static const ModuleInfo kInfo = [] {
+    ModuleInfo m;
+    m.name = "Quorel";
+    m.banner_line2 = "  A Program Module of HALDOR Pedigree Toolkit, OVRI, TOLMA.";
+    m.help_header = "\nUsage :\n";
+    m.usage_args = "[option]... <Pedigree_input_filename> <Pedigree_output_filename>";
+    m.optstring = "d:rf:m:hsn";
+    m.help_order = "dfhmnrs";
+    m.own_help = {{'s', {" -s : To print parents that are to be stacked."}}};
+    m.quorel_d_entry = true;
+    m.unknown_option = "Error : Use of unknown option %c\n";
+    m.wrong_count = "Error: No entry for input and output files.";
+    m.file_count = 2;
+    m.reader = {"Reading pedigree information...",
+                "Error: Out of Memory while storing pedigree!\n       i.e. pedigree is too large.",
+                "Error: Out of Memory while storing pedigree!\n       i.e. pedigree is too large.", true};
+    return m;
+  }();
+  return kInfo;
+}
+
+void Quorel::option(int letter, const std::string& /*value*/) {
+  if (letter == 's') stack_list_ = true;
+}
+
+int Quorel::work(Run& run) {
+  const long count = run.ped.MAXANIMAL();
+  if (mk_hashtable(run, count) < 0) {
+    std::fputs("Error: Out of Memory while building the identifier table!\n", run.console);
+    return kFailure;
+  }
+  if (run.settings.hash_report) run.HASHTBL.get_hash_statistics(run.console);
+  int status = check_error(run, run.settings.output(), count, stack_list_);
+  // A report that could not be created ends the run normally; one that could
+  // not be written whole is a failed run.
+  return status == -2 ? kFailure : 0;
+}
+
+}  // namespace haldor::checker
