@@ -1,0 +1,878 @@
+// pedsim: deterministic pedigree simulator for the benchmarks.
+//
+// Writes a pedigree file (one "animal sire dam" line per animal, unknown
+// parents as "0", no header) of exactly the requested number of lines. The
+// same options and seed always give the same bytes.
+//
+// The population is simulated birth year by birth year. Every animal gets a
+// global index in order of writing; its identifier is a function of that index
+// only (three country letters and nine digits, e.g. "DEU000123456"), so no
+// identifier is ever stored as text. The only state kept is what the mating
+// structure needs: the animals of the last few birth years that were kept as
+// sires or dams (index, longest ancestral path, usage counts), never the whole
+// pedigree, so memory stays bounded by the size of one breeding population,
+// whatever the number of lines.
+//
+// Mating model, per birth year t:
+//   - dams: females kept as dams, aged dam_min_age .. dam_max_age; a cohort of
+//     age a is drawn with weight size * dam_survival^(a - dam_min_age), a dam
+//     uniformly within the cohort (dams are reused across years);
+//   - sires: males kept as sires, aged sire_min_age .. sire_max_age, drawn with
+//     weight w * age_factor(a); w is heavy-tailed (Pareto) and partly inherited
+//     from the sire's own sire, so a few sire lines dominate and inbreeding
+//     accumulates over time;
+//     (before shape.ai_year the weights are capped, as in natural service;
+//     from then on a few artificial-insemination sires take a large share);
+//   - unknown parents: each parent is unknown with a probability that falls
+//     from an early rate to a late rate with the birth year;
+//   - the first birth years have no parents yet: they are the founders.
+// Parents are always born in an earlier year, so the default output lists
+// every parent before its progeny.
+//
+// Longest ancestral path of an animal: 0 when it has no known parent,
+// otherwise 1 + the larger of its known parents' values (the number of
+// generations back to its most remote known ancestor).
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: pedsim [options] -n LINES\n"
+    "Writes a simulated pedigree of exactly LINES lines (\"animal sire dam\").\n"
+    "\n"
+    "  -n, --lines N           number of lines (1e6 style accepted)\n"
+    "  -o, --out FILE          output file (default: standard output)\n"
+    "  -s, --seed N            random seed (default 1)\n"
+    "      --shape NAME        livestock (default) or herdbook\n"
+    "      --repeat-rate R     share of lines that repeat an earlier animal\n"
+    "      --self-parent-rate R  share of animals given as their own sire or dam\n"
+    "      --unsorted          write the lines in shuffled blocks (bounded memory)\n"
+    "      --loop N            insert one pedigree loop through N animals\n"
+    "      --chain N           insert one chain of N animals, each the sire of the next\n"
+    "      --stats FILE        write size, unknown parents, sires and path lengths\n"
+    "      --gene-drop R       add a gene-dropping estimate of mean F (R <= 32 replicates)\n"
+    "      --keys N            sample N animal identifiers ...\n"
+    "      --keys-out FILE     ... into FILE, one per line\n"
+    "  -h, --help              this text\n";
+
+// ---------------------------------------------------------------- random ---
+
+// xoshiro256** seeded by splitmix64: fast, and the same stream on every
+// platform (no library distributions, whose output is implementation-defined).
+class Rng {
+ public:
+  explicit Rng(uint64_t seed) {
+    for (auto& s : s_) {
+      seed += 0x9E3779B97F4A7C15ULL;
+      uint64_t z = seed;
+      z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+      z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+      s = z ^ (z >> 31);
+    }
+  }
+  uint64_t next() {
+    const uint64_t result = rotl(s_[1] * 5, 7) * 9;
+    const uint64_t t = s_[1] << 17;
+    s_[2] ^= s_[0];
+    s_[3] ^= s_[1];
+    s_[1] ^= s_[2];
+    s_[0] ^= s_[3];
+    s_[2] ^= t;
+    s_[3] = rotl(s_[3], 45);
+    return result;
+  }
+  // Uniform in [0, 1).
+  double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
+  // Uniform in [0, n), n > 0.
+  uint64_t below(uint64_t n) {
+    __extension__ typedef unsigned __int128 Wide;
+    return static_cast<uint64_t>((static_cast<Wide>(next()) * n) >> 64);
+  }
+  bool chance(double p) { return uniform() < p; }
+
+ private:
+  static uint64_t rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+  uint64_t s_[4];
+};
+
+// ------------------------------------------------------------ parameters ---
+
+struct Shape {
+  int years;               // birth years simulated
+  double growth;           // births of year t+1 / births of year t
+  double sire_share;       // share of male births kept as sires
+  double dam_share;        // share of female births kept as dams
+  int sire_min_age, sire_max_age;
+  std::vector<double> sire_age_factor;  // usage weight by age - sire_min_age
+  int dam_min_age, dam_max_age;
+  double dam_survival;     // weight ratio of a dam cohort one year older
+  double pareto_alpha;     // tail of the sire usage weights
+  double max_weight;       // cap of a sire's own usage weight before ai_year
+  int ai_year;             // from this birth year on the weights are not capped
+  double inherit;          // exponent of the sire's weight passed on to sons
+  double unknown_sire_early, unknown_sire_late;
+  double unknown_dam_early, unknown_dam_late;
+  double unknown_decay_years;  // e-folding time from early to late rate
+};
+
+Shape livestock_shape() {
+  Shape s;
+  s.years = 30;
+  s.growth = 1.0;
+  s.sire_share = 0.004;
+  s.dam_share = 0.85;
+  s.sire_min_age = 2;
+  s.sire_max_age = 10;
+  s.sire_age_factor = {0.3, 1.0, 1.0, 1.0, 0.8, 0.6, 0.4, 0.3, 0.2};
+  s.dam_min_age = 2;
+  s.dam_max_age = 10;
+  s.dam_survival = 0.75;
+  s.pareto_alpha = 1.3;
+  s.max_weight = 50.0;
+  s.ai_year = 0;
+  s.inherit = 0.5;
+  s.unknown_sire_early = 0.30;
+  s.unknown_sire_late = 0.06;
+  s.unknown_dam_early = 0.20;
+  s.unknown_dam_late = 0.03;
+  s.unknown_decay_years = 5.0;
+  return s;
+}
+
+Shape herdbook_shape() {
+  Shape s;
+  s.years = 60;
+  s.growth = 1.05;
+  s.sire_share = 0.016;
+  s.dam_share = 0.9;
+  s.sire_min_age = 2;
+  s.sire_max_age = 14;
+  s.sire_age_factor = {1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 0.8, 0.6, 0.5, 0.4, 0.3, 0.2, 0.1};
+  s.dam_min_age = 2;
+  s.dam_max_age = 12;
+  s.dam_survival = 0.55;
+  s.pareto_alpha = 1.3;
+  s.max_weight = 5.0;
+  s.ai_year = 25;
+  s.inherit = 0.0;
+  s.unknown_sire_early = 0.85;
+  s.unknown_sire_late = 0.004;
+  s.unknown_dam_early = 0.75;
+  s.unknown_dam_late = 0.002;
+  s.unknown_decay_years = 3.0;
+  return s;
+}
+
+struct Options {
+  uint64_t lines = 0;
+  bool lines_given = false;
+  uint64_t seed = 1;
+  std::string shape_name = "livestock";
+  std::string out;
+  double repeat_rate = 0.0;
+  double self_parent_rate = 0.0;
+  bool unsorted = false;
+  uint64_t loop = 0;
+  uint64_t chain = 0;
+  std::string stats_file;
+  int gene_drop = 0;
+  uint64_t keys = 0;
+  std::string keys_out;
+};
+
+constexpr uint64_t kMaxLines = 1000000000ULL;  // nine-digit serials
+
+bool parse_count(const char* text, uint64_t& value) {
+  char* end = nullptr;
+  errno = 0;
+  const double d = std::strtod(text, &end);
+  if (errno != 0 || end == text || *end != '\0' || !(d >= 0) || d > 1e18 ||
+      d != std::floor(d)) {
+    return false;
+  }
+  value = static_cast<uint64_t>(d);
+  return true;
+}
+
+bool parse_rate(const char* text, double& value) {
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtod(text, &end);
+  return errno == 0 && end != text && *end == '\0' && value >= 0.0 && value <= 1.0;
+}
+
+// Returns 0 on success, 1 after --help, 2 on a usage error (message printed).
+int parse_options(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view a = argv[i];
+    auto value = [&](const char*& v) {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "Error: option %s needs a value\n", argv[i]);
+        return false;
+      }
+      v = argv[++i];
+      return true;
+    };
+    auto bad = [&](const char* v) {
+      std::fprintf(stderr, "Error: bad value '%s' for %s\n", v, argv[i - 1]);
+      return 2;
+    };
+    const char* v = nullptr;
+    if (a == "-h" || a == "--help") {
+      std::fputs(kUsage, stdout);
+      return 1;
+    } else if (a == "-n" || a == "--lines") {
+      if (!value(v)) return 2;
+      if (!parse_count(v, o.lines)) return bad(v);
+      o.lines_given = true;
+    } else if (a == "-o" || a == "--out") {
+      if (!value(v)) return 2;
+      o.out = v;
+    } else if (a == "-s" || a == "--seed") {
+      if (!value(v)) return 2;
+      if (!parse_count(v, o.seed)) return bad(v);
+    } else if (a == "--shape") {
+      if (!value(v)) return 2;
+      o.shape_name = v;
+      if (o.shape_name != "livestock" && o.shape_name != "herdbook") return bad(v);
+    } else if (a == "--repeat-rate") {
+      if (!value(v)) return 2;
+      if (!parse_rate(v, o.repeat_rate) || o.repeat_rate >= 1.0) return bad(v);
+    } else if (a == "--self-parent-rate") {
+      if (!value(v)) return 2;
+      if (!parse_rate(v, o.self_parent_rate)) return bad(v);
+    } else if (a == "--unsorted") {
+      o.unsorted = true;
+    } else if (a == "--loop") {
+      if (!value(v)) return 2;
+      if (!parse_count(v, o.loop) || o.loop == 0) return bad(v);
+    } else if (a == "--chain") {
+      if (!value(v)) return 2;
+      if (!parse_count(v, o.chain) || o.chain == 0) return bad(v);
+    } else if (a == "--stats") {
+      if (!value(v)) return 2;
+      o.stats_file = v;
+    } else if (a == "--gene-drop") {
+      if (!value(v)) return 2;
+      uint64_t r = 0;
+      if (!parse_count(v, r) || r > 32) return bad(v);
+      o.gene_drop = static_cast<int>(r);
+    } else if (a == "--keys") {
+      if (!value(v)) return 2;
+      if (!parse_count(v, o.keys)) return bad(v);
+    } else if (a == "--keys-out") {
+      if (!value(v)) return 2;
+      o.keys_out = v;
+    } else {
+      std::fprintf(stderr, "Error: unknown argument '%s'\n%s", argv[i], kUsage);
+      return 2;
+    }
+  }
+  if (!o.lines_given) {
+    std::fprintf(stderr, "Error: the number of lines (-n) is required\n%s", kUsage);
+    return 2;
+  }
+  if (o.lines > kMaxLines) {
+    std::fprintf(stderr, "Error: at most %llu lines\n", static_cast<unsigned long long>(kMaxLines));
+    return 2;
+  }
+  if (o.loop + o.chain > o.lines) {
+    std::fprintf(stderr, "Error: --loop and --chain need more lines than -n gives\n");
+    return 2;
+  }
+  if ((o.keys > 0) != !o.keys_out.empty()) {
+    std::fprintf(stderr, "Error: --keys and --keys-out go together\n");
+    return 2;
+  }
+  return 0;
+}
+
+// ----------------------------------------------------------- identifiers ---
+
+// Identifier of the animal of global index i: a country code and nine digits.
+// The digits are an affine bijection of the index modulo 10^9, so identifiers
+// are unique and do not come out in ascending order.
+class IdFormat {
+ public:
+  static constexpr size_t kLength = 12;
+  void write(uint64_t index, char* out) const {
+    uint64_t number = (index * 7654321ULL + 104729ULL) % 1000000000ULL;
+    const char* country = kCountries[(number / 100000) % kNumCountries];
+    out[0] = country[0];
+    out[1] = country[1];
+    out[2] = country[2];
+    for (int k = 11; k >= 3; --k) {
+      out[k] = static_cast<char>('0' + number % 10);
+      number /= 10;
+    }
+  }
+
+ private:
+  static constexpr int kNumCountries = 8;
+  static constexpr const char* kCountries[kNumCountries] = {"DEU", "NLD", "FRA", "DNK",
+                                                            "USA", "CAN", "GBR", "ITA"};
+};
+
+// ---------------------------------------------------------------- output ---
+
+// Buffered writer for a FILE*; remembers the first failure.
+class Sink {
+ public:
+  explicit Sink(std::FILE* f) : f_(f) { buf_.reserve(kSize); }
+  void put(const char* p, size_t n) {
+    if (buf_.size() + n > kSize) flush();
+    buf_.append(p, n);
+  }
+  void flush() {
+    if (!buf_.empty() && std::fwrite(buf_.data(), 1, buf_.size(), f_) != buf_.size()) ok_ = false;
+    buf_.clear();
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  static constexpr size_t kSize = 1 << 20;
+  std::FILE* f_;
+  std::string buf_;
+  bool ok_ = true;
+};
+
+// Line writer. In sorted mode lines go straight to the sink. In unsorted mode
+// they are cut into blocks of a few lines; the blocks go to an anonymous
+// temporary file and are copied to the sink at the end in a shuffled order, so
+// memory stays bounded (one block index entry per block).
+class LineWriter {
+ public:
+  LineWriter(Sink& sink, bool unsorted, uint64_t lines, uint64_t seed)
+      : sink_(sink), unsorted_(unsorted), rng_(seed ^ 0x5DEECE66DULL) {
+    if (unsorted_) {
+      // About 256 blocks at least, so that small files are shuffled too.
+      block_lines_ = std::clamp<uint64_t>(lines / 256, 1, 4096);
+      tmp_ = std::tmpfile();
+      if (tmp_ == nullptr) ok_ = false;
+    }
+  }
+  LineWriter(const LineWriter&) = delete;
+  LineWriter& operator=(const LineWriter&) = delete;
+  ~LineWriter() {
+    if (tmp_ != nullptr) std::fclose(tmp_);
+  }
+
+  void line(const char* p, size_t n) {
+    if (!unsorted_) {
+      sink_.put(p, n);
+      return;
+    }
+    block_.append(p, n);
+    if (++in_block_ == block_lines_) end_block();
+  }
+
+  // Writes out the shuffled blocks; false when a temporary file failed.
+  bool finish() {
+    if (!unsorted_) return ok_;
+    if (!ok_) return false;
+    end_block();
+    for (size_t i = blocks_.size(); i > 1; --i) {
+      std::swap(blocks_[i - 1], blocks_[rng_.below(i)]);
+    }
+    std::string buf;
+    for (const Block& b : blocks_) {
+      buf.resize(b.size);
+      if (std::fseek(tmp_, static_cast<long>(b.offset), SEEK_SET) != 0 ||
+          std::fread(buf.data(), 1, b.size, tmp_) != b.size) {
+        return false;
+      }
+      sink_.put(buf.data(), buf.size());
+    }
+    return true;
+  }
+
+ private:
+  struct Block {
+    uint64_t offset;
+    uint32_t size;
+  };
+  void end_block() {
+    if (block_.empty() || !ok_) return;
+    if (std::fwrite(block_.data(), 1, block_.size(), tmp_) != block_.size()) ok_ = false;
+    blocks_.push_back({offset_, static_cast<uint32_t>(block_.size())});
+    offset_ += block_.size();
+    block_.clear();
+    in_block_ = 0;
+  }
+
+  Sink& sink_;
+  bool unsorted_;
+  Rng rng_;
+  uint64_t block_lines_ = 0;
+  std::FILE* tmp_ = nullptr;
+  std::string block_;
+  uint64_t in_block_ = 0;
+  uint64_t offset_ = 0;
+  std::vector<Block> blocks_;
+  bool ok_ = true;
+};
+
+// ------------------------------------------------------------ simulation ---
+
+constexpr uint64_t kNone = UINT64_MAX;
+
+struct Dam {
+  uint32_t index;
+  uint16_t path;
+};
+
+struct Sire {
+  uint32_t index;
+  uint16_t path;
+  float weight;
+  uint32_t progeny;
+  uint32_t daughters;
+};
+
+struct Stats {
+  uint64_t lines = 0;
+  uint64_t animals = 0;  // distinct animals (lines that are not repeats)
+  uint64_t unknown_sire = 0, unknown_dam = 0;
+  uint64_t founders = 0;  // animals with no known parent
+  uint64_t sires_used = 0, dams_used = 0;
+  uint64_t max_progeny = 0, max_daughters = 0;
+  uint64_t path_animals = 0, path_sum = 0, path_max = 0;
+  uint64_t repeats = 0, self_parents = 0;
+  uint64_t loop_animals = 0, chain_animals = 0;
+  int years = 0;
+  double gene_drop_sum = 0;
+  uint64_t gene_drop_animals = 0;
+};
+
+// Alleles of the parent pools for the gene-dropping estimate: 2 * R labels per
+// kept animal, sire-side copies first. A founder allele's label is 2 * index
+// (from the sire side) or 2 * index + 1 (from the dam side).
+using Alleles = std::vector<uint32_t>;
+
+class Simulator {
+ public:
+  Simulator(const Options& o, const Shape& s, LineWriter& w)
+      : o_(o), s_(s), w_(w), rng_(o.seed), key_rng_(o.seed ^ 0xC0FFEE1234ULL),
+        dams_(s.years), sires_(s.years), dam_alleles_(s.years), sire_alleles_(s.years) {
+    stats_.years = s.years;
+    // Line positions of the inserted chain and loop: a third of the remaining
+    // lines before the chain, a third between chain and loop.
+    const uint64_t free_lines = o.lines - o.chain - o.loop;
+    chain_start_ = free_lines / 3;
+    loop_start_ = chain_start_ + o.chain + free_lines / 3;
+    // Births per year for the regular animals, growing by s.growth.
+    const double expected_regular =
+        static_cast<double>(free_lines) * (1.0 - o.repeat_rate);
+    double total = 0;
+    for (int t = 0; t < s.years; ++t) total += std::pow(s.growth, t);
+    double cumulative = 0;
+    quota_end_.resize(s.years);
+    for (int t = 0; t < s.years; ++t) {
+      cumulative += std::pow(s.growth, t) / total;
+      quota_end_[t] = static_cast<uint64_t>(std::llround(expected_regular * cumulative));
+    }
+    recent_.resize(4096);
+  }
+
+  void run() {
+    start_year(0);
+    uint64_t regular = 0;
+    for (uint64_t pos = 0; pos < o_.lines; ++pos) {
+      if (o_.chain > 0 && pos >= chain_start_ && pos < chain_start_ + o_.chain) {
+        chain_line(pos - chain_start_);
+      } else if (o_.loop > 0 && pos >= loop_start_ && pos < loop_start_ + o_.loop) {
+        loop_line(pos - loop_start_);
+      } else if (o_.repeat_rate > 0 && recent_count_ > 0 && rng_.chance(o_.repeat_rate)) {
+        repeat_line();
+      } else {
+        while (year_ + 1 < s_.years && regular >= quota_end_[year_]) start_year(year_ + 1);
+        regular_animal();
+        ++regular;
+      }
+    }
+    for (int t = 0; t < s_.years; ++t) retire(t);
+  }
+
+  const Stats& stats() const { return stats_; }
+  const std::vector<uint64_t>& keys() const { return keys_; }
+  uint64_t key_seen() const { return key_seen_; }
+
+ private:
+  // One written line; sire/dam kNone when unknown.
+  void emit(uint64_t animal, uint64_t sire, uint64_t dam) {
+    char buf[3 * IdFormat::kLength + 3];
+    size_t n = 0;
+    ids_.write(animal, buf);
+    n += IdFormat::kLength;
+    for (uint64_t parent : {sire, dam}) {
+      buf[n++] = ' ';
+      if (parent == kNone) {
+        buf[n++] = '0';
+      } else {
+        ids_.write(parent, buf + n);
+        n += IdFormat::kLength;
+      }
+    }
+    buf[n++] = '\n';
+    w_.line(buf, n);
+    ++stats_.lines;
+  }
+
+  // Bookkeeping of a new (non-repeated) animal.
+  void new_animal(uint64_t index, bool sire_known, bool dam_known, bool path_defined,
+                  uint64_t path) {
+    ++stats_.animals;
+    if (!sire_known) ++stats_.unknown_sire;
+    if (!dam_known) ++stats_.unknown_dam;
+    if (!sire_known && !dam_known) ++stats_.founders;
+    if (path_defined) {
+      ++stats_.path_animals;
+      stats_.path_sum += path;
+      stats_.path_max = std::max(stats_.path_max, path);
+    }
+    // Reservoir sample of the key animals (its own random stream, so asking
+    // for keys changes nothing in the pedigree).
+    if (o_.keys > 0) {
+      if (keys_.size() < o_.keys) {
+        keys_.push_back(index);
+      } else {
+        const uint64_t j = key_rng_.below(key_seen_ + 1);
+        if (j < o_.keys) keys_[j] = index;
+      }
+      ++key_seen_;
+    }
+  }
+
+  void start_year(int t) {
+    year_ = t;
+    // Cohorts too old to be a parent any more are dropped.
+    const int oldest = t - std::max(s_.sire_max_age, s_.dam_max_age);
+    if (oldest - 1 >= 0) retire(oldest - 1);
+
+    dam_cohorts_.clear();
+    dam_cum_.clear();
+    double sum = 0;
+    for (int a = s_.dam_min_age; a <= s_.dam_max_age; ++a) {
+      const int y = t - a;
+      if (y < 0 || dams_[y].empty()) continue;
+      sum += static_cast<double>(dams_[y].size()) * std::pow(s_.dam_survival, a - s_.dam_min_age);
+      dam_cohorts_.push_back(y);
+      dam_cum_.push_back(sum);
+    }
+
+    sire_pool_.clear();
+    sire_cum_.clear();
+    sum = 0;
+    for (int a = s_.sire_min_age; a <= s_.sire_max_age; ++a) {
+      const int y = t - a;
+      if (y < 0) continue;
+      const size_t k = static_cast<size_t>(a - s_.sire_min_age);
+      const double factor = k < s_.sire_age_factor.size() ? s_.sire_age_factor[k] : 0.0;
+      if (factor <= 0) continue;
+      for (uint32_t i = 0; i < sires_[y].size(); ++i) {
+        sum += sires_[y][i].weight * factor;
+        sire_pool_.push_back({y, i});
+        sire_cum_.push_back(sum);
+      }
+    }
+    const double years_in = static_cast<double>(t) / s_.unknown_decay_years;
+    const double decay = std::exp(-years_in);
+    p_unknown_sire_ = s_.unknown_sire_late + (s_.unknown_sire_early - s_.unknown_sire_late) * decay;
+    p_unknown_dam_ = s_.unknown_dam_late + (s_.unknown_dam_early - s_.unknown_dam_late) * decay;
+    sire_kept_this_year_ = false;
+    dam_kept_this_year_ = false;
+  }
+
+  void retire(int y) {
+    for (const Sire& s : sires_[y]) {
+      if (s.progeny > 0) ++stats_.sires_used;
+      stats_.max_progeny = std::max<uint64_t>(stats_.max_progeny, s.progeny);
+      stats_.max_daughters = std::max<uint64_t>(stats_.max_daughters, s.daughters);
+    }
+    stats_.dams_used += dam_used_[y];
+    std::vector<Sire>().swap(sires_[y]);
+    std::vector<Dam>().swap(dams_[y]);
+    Alleles().swap(dam_alleles_[y]);
+    Alleles().swap(sire_alleles_[y]);
+  }
+
+  static size_t pick(const std::vector<double>& cum, double u) {
+    const double x = u * cum.back();
+    const size_t k = static_cast<size_t>(std::upper_bound(cum.begin(), cum.end(), x) - cum.begin());
+    return std::min(k, cum.size() - 1);
+  }
+
+  void regular_animal() {
+    const uint64_t index = next_index_++;
+    const bool male = (rng_.next() & 1) != 0;
+
+    Sire* sire = nullptr;
+    const uint32_t* sire_al = nullptr;
+    if (!sire_pool_.empty() && !rng_.chance(p_unknown_sire_)) {
+      const auto [y, i] = sire_pool_[pick(sire_cum_, rng_.uniform())];
+      sire = &sires_[y][i];
+      if (o_.gene_drop > 0) sire_al = &sire_alleles_[y][static_cast<size_t>(i) * 2 * o_.gene_drop];
+    }
+    Dam* dam = nullptr;
+    const uint32_t* dam_al = nullptr;
+    int dam_year = -1;
+    if (!dam_cohorts_.empty() && !rng_.chance(p_unknown_dam_)) {
+      dam_year = dam_cohorts_[pick(dam_cum_, rng_.uniform())];
+      const uint64_t i = rng_.below(dams_[dam_year].size());
+      dam = &dams_[dam_year][i];
+      if (o_.gene_drop > 0) dam_al = &dam_alleles_[dam_year][i * 2 * o_.gene_drop];
+    }
+
+    uint64_t self_sire = kNone, self_dam = kNone;
+    const bool self_parent = o_.self_parent_rate > 0 && rng_.chance(o_.self_parent_rate);
+    if (self_parent) {
+      ++stats_.self_parents;
+      ((rng_.next() & 1) ? self_sire : self_dam) = index;
+    }
+
+    uint64_t path = 0;
+    if (sire != nullptr) path = std::max<uint64_t>(path, sire->path + 1u);
+    if (dam != nullptr) path = std::max<uint64_t>(path, dam->path + 1u);
+    if (sire != nullptr) {
+      ++sire->progeny;
+      if (!male) ++sire->daughters;
+    }
+
+    // Gene dropping: one allele from each parent per replicate.
+    uint32_t al[64];
+    if (o_.gene_drop > 0) {
+      const int r = o_.gene_drop;
+      const uint64_t bits = rng_.next();
+      int ibd = 0;
+      for (int k = 0; k < r; ++k) {
+        const uint32_t from_sire =
+            sire_al ? sire_al[2 * k + ((bits >> (2 * k)) & 1)] : static_cast<uint32_t>(2 * index);
+        const uint32_t from_dam = dam_al ? dam_al[2 * k + ((bits >> (2 * k + 1)) & 1)]
+                                         : static_cast<uint32_t>(2 * index + 1);
+        al[2 * k] = from_sire;
+        al[2 * k + 1] = from_dam;
+        if (from_sire == from_dam) ++ibd;
+      }
+      stats_.gene_drop_sum += static_cast<double>(ibd) / r;
+      ++stats_.gene_drop_animals;
+    }
+
+    // Kept as a parent? The first male and female of each year are kept
+    // whatever the shares, so that small files have parents too. Animals
+    // given as their own parent are never kept.
+    const double u = rng_.uniform();
+    if (!self_parent) {
+      if (male && (u < s_.sire_share || !sire_kept_this_year_)) {
+        sire_kept_this_year_ = true;
+        // Heavy-tailed usage weight, partly inherited from the sire.
+        const double pareto =
+            std::min(year_ >= s_.ai_year ? 1e30 : s_.max_weight, std::pow(1.0 - rng_.uniform(), -1.0 / s_.pareto_alpha));
+        const double inherited = sire ? std::pow(sire->weight, s_.inherit) : 1.0;
+        sires_[year_].push_back({static_cast<uint32_t>(index), static_cast<uint16_t>(path),
+                                 static_cast<float>(pareto * inherited), 0, 0});
+        if (o_.gene_drop > 0) {
+          sire_alleles_[year_].insert(sire_alleles_[year_].end(), al, al + 2 * o_.gene_drop);
+        }
+      } else if (!male && (u < s_.dam_share || !dam_kept_this_year_)) {
+        dam_kept_this_year_ = true;
+        dams_[year_].push_back({static_cast<uint32_t>(index), static_cast<uint16_t>(path)});
+        if (o_.gene_drop > 0) {
+          dam_alleles_[year_].insert(dam_alleles_[year_].end(), al, al + 2 * o_.gene_drop);
+        }
+      }
+    }
+    if (dam != nullptr) note_dam(dam_year, dam->index);
+
+    const uint64_t sire_index = sire ? sire->index : self_sire;
+    const uint64_t dam_index = dam ? dam->index : self_dam;
+    emit(index, sire_index, dam_index);
+    new_animal(index, sire_index != kNone, dam_index != kNone, true, path);
+    recent_[recent_next_] = {index, sire_index, dam_index};
+    recent_next_ = (recent_next_ + 1) % recent_.size();
+    recent_count_ = std::min(recent_count_ + 1, recent_.size());
+  }
+
+  // Counts distinct dams: a dam is counted the first time she has progeny.
+  void note_dam(int y, uint32_t index) {
+    if (dam_seen_.size() <= index / 64) dam_seen_.resize(index / 64 + 1024, 0);
+    uint64_t& word = dam_seen_[index / 64];
+    const uint64_t bit = 1ULL << (index % 64);
+    if ((word & bit) == 0) {
+      word |= bit;
+      ++dam_used_[y];
+    }
+  }
+
+  void repeat_line() {
+    const auto& r = recent_[rng_.below(recent_count_)];
+    emit(r.animal, r.sire, r.dam);
+    ++stats_.repeats;
+  }
+
+  // Chain animal k: the first is a founder, each later one has the previous
+  // one as its sire and an unknown dam.
+  void chain_line(uint64_t k) {
+    const uint64_t index = next_index_++;
+    const uint64_t sire = k == 0 ? kNone : chain_prev_;
+    emit(index, sire, kNone);
+    new_animal(index, sire != kNone, false, true, k);
+    if (k > 0) ++stats_.sires_used;
+    chain_prev_ = index;
+    ++stats_.chain_animals;
+  }
+
+  // Loop animal k of N: its sire is loop animal k - 1, and the first one's
+  // sire is the last one, so the N animals are their own ancestors. Their
+  // dams are unknown; the loop stands apart from the rest of the pedigree.
+  void loop_line(uint64_t k) {
+    if (k == 0) loop_first_ = next_index_;
+    const uint64_t index = next_index_++;
+    const uint64_t sire = k == 0 ? loop_first_ + o_.loop - 1 : index - 1;
+    emit(index, sire, kNone);
+    new_animal(index, true, false, false, 0);
+    ++stats_.sires_used;
+    ++stats_.loop_animals;
+  }
+
+  struct Recent {
+    uint64_t animal, sire, dam;
+  };
+
+  const Options& o_;
+  const Shape& s_;
+  LineWriter& w_;
+  IdFormat ids_;
+  Rng rng_;
+  Rng key_rng_;
+  Stats stats_;
+
+  std::vector<std::vector<Dam>> dams_;
+  std::vector<std::vector<Sire>> sires_;
+  std::vector<Alleles> dam_alleles_;
+  std::vector<Alleles> sire_alleles_;
+  std::vector<uint64_t> dam_used_ = std::vector<uint64_t>(static_cast<size_t>(s_.years), 0);
+  std::vector<uint64_t> dam_seen_;  // one bit per global index
+
+  int year_ = 0;
+  std::vector<uint64_t> quota_end_;
+  std::vector<int> dam_cohorts_;
+  std::vector<double> dam_cum_;
+  std::vector<std::pair<int, uint32_t>> sire_pool_;
+  std::vector<double> sire_cum_;
+  double p_unknown_sire_ = 1.0, p_unknown_dam_ = 1.0;
+  bool sire_kept_this_year_ = false, dam_kept_this_year_ = false;
+
+  uint64_t next_index_ = 0;
+  uint64_t chain_start_ = 0, loop_start_ = 0;
+  uint64_t chain_prev_ = 0, loop_first_ = 0;
+
+  std::vector<Recent> recent_;
+  size_t recent_next_ = 0, recent_count_ = 0;
+
+  std::vector<uint64_t> keys_;
+  uint64_t key_seen_ = 0;
+};
+
+bool write_stats(const std::string& file, const Options& o, const Stats& st) {
+  std::FILE* f = std::fopen(file.c_str(), "w");
+  if (f == nullptr) return false;
+  auto share = [](uint64_t part, uint64_t whole) {
+    return whole == 0 ? 0.0 : static_cast<double>(part) / static_cast<double>(whole);
+  };
+  std::fprintf(f, "shape %s\n", o.shape_name.c_str());
+  std::fprintf(f, "seed %llu\n", static_cast<unsigned long long>(o.seed));
+  std::fprintf(f, "birth_years %d\n", st.years);
+  std::fprintf(f, "lines %llu\n", static_cast<unsigned long long>(st.lines));
+  std::fprintf(f, "animals %llu\n", static_cast<unsigned long long>(st.animals));
+  std::fprintf(f, "repeated_lines %llu\n", static_cast<unsigned long long>(st.repeats));
+  std::fprintf(f, "self_parents %llu\n", static_cast<unsigned long long>(st.self_parents));
+  std::fprintf(f, "loop_animals %llu\n", static_cast<unsigned long long>(st.loop_animals));
+  std::fprintf(f, "chain_animals %llu\n", static_cast<unsigned long long>(st.chain_animals));
+  std::fprintf(f, "unknown_sire_share %.4f\n", share(st.unknown_sire, st.animals));
+  std::fprintf(f, "unknown_dam_share %.4f\n", share(st.unknown_dam, st.animals));
+  std::fprintf(f, "unknown_parent_share %.4f\n",
+               share(st.unknown_sire + st.unknown_dam, 2 * st.animals));
+  std::fprintf(f, "founders %llu\n", static_cast<unsigned long long>(st.founders));
+  std::fprintf(f, "sires %llu\n", static_cast<unsigned long long>(st.sires_used));
+  std::fprintf(f, "sire_share %.4f\n", share(st.sires_used, st.animals));
+  std::fprintf(f, "dams %llu\n", static_cast<unsigned long long>(st.dams_used));
+  std::fprintf(f, "max_progeny_per_sire %llu\n", static_cast<unsigned long long>(st.max_progeny));
+  std::fprintf(f, "max_daughters_per_sire %llu\n",
+               static_cast<unsigned long long>(st.max_daughters));
+  std::fprintf(f, "mean_longest_path %.3f\n",
+               st.path_animals == 0 ? 0.0
+                                    : static_cast<double>(st.path_sum) /
+                                          static_cast<double>(st.path_animals));
+  std::fprintf(f, "max_longest_path %llu\n", static_cast<unsigned long long>(st.path_max));
+  if (o.gene_drop > 0) {
+    std::fprintf(f, "gene_drop_replicates %d\n", o.gene_drop);
+    std::fprintf(f, "gene_drop_mean_F %.5f\n",
+                 st.gene_drop_animals == 0
+                     ? 0.0
+                     : st.gene_drop_sum / static_cast<double>(st.gene_drop_animals));
+  }
+  const bool ok = !std::ferror(f);
+  return std::fclose(f) == 0 && ok;
+}
+
+bool write_keys(const std::string& file, const std::vector<uint64_t>& keys) {
+  std::FILE* f = std::fopen(file.c_str(), "w");
+  if (f == nullptr) return false;
+  IdFormat ids;
+  char buf[IdFormat::kLength + 1];
+  buf[IdFormat::kLength] = '\n';
+  for (uint64_t k : keys) {
+    ids.write(k, buf);
+    std::fwrite(buf, 1, sizeof buf, f);
+  }
+  const bool ok = !std::ferror(f);
+  return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (const int rc = parse_options(argc, argv, o); rc != 0) return rc == 1 ? 0 : 2;
+  const Shape shape = o.shape_name == "herdbook" ? herdbook_shape() : livestock_shape();
+
+  std::FILE* out = stdout;
+  if (!o.out.empty()) {
+    out = std::fopen(o.out.c_str(), "wb");
+    if (out == nullptr) {
+      std::fprintf(stderr, "Error: cannot create '%s': %s\n", o.out.c_str(), std::strerror(errno));
+      return 1;
+    }
+  }
+  Sink sink(out);
+  LineWriter writer(sink, o.unsorted, o.lines, o.seed);
+  auto sim = std::make_unique<Simulator>(o, shape, writer);
+  sim->run();
+  const bool written = writer.finish();
+  sink.flush();
+  const bool closed = (out == stdout ? std::fflush(out) : std::fclose(out)) == 0;
+  if (!written || !sink.ok() || !closed) {
+    std::fprintf(stderr, "Error: failed to write the pedigree\n");
+    return 1;
+  }
+  if (!o.stats_file.empty() && !write_stats(o.stats_file, o, sim->stats())) {
+    std::fprintf(stderr, "Error: failed to write '%s'\n", o.stats_file.c_str());
+    return 1;
+  }
+  if (!o.keys_out.empty() && !write_keys(o.keys_out, sim->keys())) {
+    std::fprintf(stderr, "Error: failed to write '%s'\n", o.keys_out.c_str());
+    return 1;
+  }
+  return 0;
+}
