@@ -1,0 +1,4 @@
+#pragma once
+
+// Registers the compiled-in images (icons, background, button pictures).
+void haldorinInitResources();

@@ -1,0 +1,99 @@
+#include "mainwindow.h"
+
+#include "quoreldialog.h"
+#include "ui_mainwindow.h"
+
+#include <QDir>
+#include <QUrl>
+
+namespace haldorin {
+
+MainWindow::MainWindow(const Services& services_, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()), services(services_)
+{
+    ui->setupUi(this);
+    startDirectory_ = QDir::currentPath();
+    setWindowTitle(QStringLiteral("HALDORIN Toolkit - welcome!"));
+    setStyleSheet(QStringLiteral(
+        "MainWindow {border-image: url(:/img/img/main.jpg) 0 0 0 0 stretch stretch;}"));
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::on_btnQuorel_clicked()
+{
+    quorelDialog_ = new QuorelDialog(services, this);
+    quorelDialog_->show();
+}
+
+void MainWindow::on_actionPedigreeCheck_triggered()
+{
+    on_btnQuorel_clicked();
+}
+
+void MainWindow::openDocument(const QString& suffix)
+{
+    const QString path = QDir::fromNativeSeparators(startDirectory_ + suffix);
+    services.prompts->openUrl(QUrl::fromLocalFile(path));
+}
+
+void MainWindow::on_actionQuorelDoc_triggered()
+{
+    openDocument(QStringLiteral("/help/Quorel_help.htm"));
+}
+
+void MainWindow::on_actionNembrilDoc_triggered()
+{
+    openDocument(QStringLiteral("/help/Nembril_help.htm"));
+}
+
+void MainWindow::on_actionTaviskDoc_triggered()
+{
+    openDocument(QStringLiteral("/help/Tavisk_help.htm"));
+}
+
+void MainWindow::on_actionFolvaneDoc_triggered()
+{
+    openDocument(QStringLiteral("/help/Folvane_help.htm"));
+}
+
+void MainWindow::on_actionSoftware_triggered()
+{
+    services.prompts->about(this, QStringLiteral("ABOUT"), aboutText());
+}
+
+void MainWindow::on_actionCloseMain_triggered()
+{
+    close();
+}
+
+void MainWindow::on_actionManualInKorean_triggered()
+{
+    openDocument(QStringLiteral("/help/Haldorkit_V4.pdf"));
+}
+
+QString MainWindow::aboutText()
+{
+    return QStringLiteral(
+        "Software Name & version info:\n"
+        "HALDOR: HALDOR Animal Lineage, Descent, Order and Relationship toolkit\n"
+        "version 1.0\n"
+        "OS: Windows\n"
+        "Developed in C++ with the Qt 5 framework and the GNU compiler collection.\n"
+        "\n"
+        "Authors:\n"
+        "Animal Genetics and Breeding Division,\n"
+        "Ovine Resources Institute (OVRI), TOLMA,\n"
+        "1500 Kestrel Road, Tolma, Haldor Valley.\n"
+        "\n"
+        "License terms, permissions and disclaimers:\n"
+        "==================================================\n"
+        "This software is owned by the Ovine Resources Institute (OVRI), TOLMA.\n"
+        "Permission is granted to use, copy and distribute this software free of charge\n"
+        "for academic and research purposes only.\n"
+        "THE SOFTWARE IS PROVIDED \"AS IS\", WITHOUT WARRANTY OF ANY KIND, EXPRESS OR IMPLIED.\n"
+        "IN NO EVENT SHALL THE AUTHORS OR THE RIGHTS HOLDER BE LIABLE FOR ANY CLAIM,\n"
+        "DAMAGES OR OTHER LIABILITY ARISING FROM THE USE OF THIS SOFTWARE.");
+}
+
+} // namespace haldorin

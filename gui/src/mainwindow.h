@@ -1,0 +1,53 @@
+#pragma once
+
+#include "services.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <memory>
+
+namespace Ui {
+class MainWindow;
+}
+
+namespace haldorin {
+
+class QuorelDialog;
+
+// The launcher: module buttons and menus that open the module dialogs, the
+// help documents and the about box. It holds no pedigree data.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(const Services& services, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    const QString& startDirectory() const { return startDirectory_; }
+    // The checking dialog most recently opened (earlier ones stay alive).
+    QuorelDialog* quorelDialog() const { return quorelDialog_; }
+
+    static QString aboutText();
+
+private slots:
+    void on_btnQuorel_clicked();
+    void on_actionPedigreeCheck_triggered();
+    void on_actionQuorelDoc_triggered();
+    void on_actionNembrilDoc_triggered();
+    void on_actionTaviskDoc_triggered();
+    void on_actionFolvaneDoc_triggered();
+    void on_actionSoftware_triggered();
+    void on_actionCloseMain_triggered();
+    void on_actionManualInKorean_triggered();
+
+private:
+    void openDocument(const QString& suffix);
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    Services services;
+    QString startDirectory_;
+    QuorelDialog* quorelDialog_ = nullptr;
+};
+
+} // namespace haldorin

@@ -1,0 +1,602 @@
+#include "moduledialog.h"
+
+#include "textrules.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QRadioButton>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTextStream>
+#include <QUrl>
+
+namespace haldorin {
+
+namespace {
+
+const QString kFilter = QStringLiteral("Text Files (*.txt *.dat);;CSV Files(*.csv);; All Files(*.*)");
+const QString kTextFilter = QStringLiteral("Text Files (*.txt *.dat)");
+const QString kOutputIsPedigree =
+    QStringLiteral("The output file is the pedigree file!\nChoose another output file.");
+const QString kRunOverPedigree =
+    QStringLiteral("The output file or its log is the pedigree file!\nResults file not created!\n");
+constexpr int kHeadLines = 20;
+
+bool isRegularFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return !path.isEmpty() && info.exists() && info.isFile();
+}
+
+QString yesNo(int state)
+{
+    return state != 0 ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
+} // namespace
+
+ModuleDialog::ModuleDialog(ModuleTraits traits, const Services& services_, QWidget* parent)
+    : QDialog(parent), services(services_), traits_(std::move(traits))
+{
+    st.startDirectory = QDir::currentPath();
+    st.modulePath = st.startDirectory + QStringLiteral("/modules/") + moduleFileName(traits_.module);
+}
+
+QString ModuleDialog::moduleFile() const
+{
+    return moduleFileName(traits_.module);
+}
+
+template <class T> T* ModuleDialog::need(const char* name)
+{
+    T* widget = findChild<T*>(QString::fromLatin1(name));
+    if (!widget)
+        qFatal("The form of %s has no widget %s", qPrintable(objectName()), name);
+    return widget;
+}
+
+void ModuleDialog::initialise()
+{
+    qle_PedFileEntry = need<QLineEdit>("qle_PedFileEntry");
+    qle_OutFileEntry = need<QLineEdit>("qle_OutFileEntry");
+    rbtn_FreeFormat = need<QRadioButton>("rbtn_FreeFormat");
+    rbtn_FixedFormat = need<QRadioButton>("rbtn_FixedFormat");
+    const char* columnNames[6] = {"qle_AniColEntry", "qle_SireColEntry", "qle_DamColEntry",
+                                  "qle_AniLenEntry", "qle_SireLenEntry", "qle_DamLenEntry"};
+    for (int i = 0; i < 6; ++i)
+        columnEntries[i] = need<QLineEdit>(columnNames[i]);
+    grbox_InputFileDelim = need<QGroupBox>("grbox_InputFileDelim");
+    rbtn_SpaceDelim = need<QRadioButton>("rbtn_SpaceDelim");
+    rbtn_TabDelim = need<QRadioButton>("rbtn_TabDelim");
+    rbtn_CommaDelim = need<QRadioButton>("rbtn_CommaDelim");
+    rbtn_CombinedDelim = need<QRadioButton>("rbtn_CombinedDelim");
+    qle_CombinedDelimEntry = need<QLineEdit>("qle_CombinedDelimEntry");
+    grbox_MissingValue = need<QGroupBox>("grbox_MissingValue");
+    qle_MissingValueEntry = need<QLineEdit>("qle_MissingValueEntry");
+    cb_RepeatDelim = need<QCheckBox>("cb_RepeatDelim");
+    qle_LogWindow = need<QTextEdit>("qle_LogWindow");
+
+    setWindowTitle(traits_.windowTitle);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
+                   | Qt::WindowCloseButtonHint);
+    applyFreeFormatDefaults();
+    rbtn_SpaceDelim->setChecked(true);
+    qle_CombinedDelimEntry->setEnabled(false);
+    for (QRadioButton* button : {rbtn_SpaceDelim, rbtn_TabDelim, rbtn_CommaDelim, rbtn_CombinedDelim})
+        connect(button, &QRadioButton::clicked, this, &ModuleDialog::selectInputDelimiter);
+    setAcceptDrops(true);
+}
+
+// --- shared routines --------------------------------------------------------
+
+QString ModuleDialog::buildOutput(const QString& file, const QString& suffix, const QString& extension)
+{
+    const BuiltPath built = buildOutputPath(file, suffix, extension);
+    st.lastDirectory = built.folder;
+    return built.path;
+}
+
+QString ModuleDialog::outputNameFor(const QString& pedigree)
+{
+    return buildOutput(pedigree, traits_.outputSuffix, QStringLiteral(".txt"));
+}
+
+bool ModuleDialog::inputsPresent() const
+{
+    return isRegularFile(st.pedigreePath);
+}
+
+QList<SummaryItem> ModuleDialog::columnItems() const
+{
+    return {
+        {QStringLiteral("Animal ID starts at: "), st.aniStart},
+        {QStringLiteral("Sire ID starts at:"), st.sireStart},
+        {QStringLiteral("Dam ID starts at:"), st.damStart},
+        {QStringLiteral("Animal col length:"), st.aniLength},
+        {QStringLiteral("Sire col length:"), st.sireLength},
+        {QStringLiteral("Dam col length:"), st.damLength},
+    };
+}
+
+void ModuleDialog::clearDashboard()
+{
+    qle_LogWindow->clear();
+    qle_LogWindow->setStyleSheet(QStringLiteral("QLineEdit { background-color : white; color : black; }"));
+    qle_LogWindow->append(QStringLiteral("< font color='black'>...Dashboard cleared...</font>"));
+}
+
+// File contents are shown as they are, never read as markup.
+void ModuleDialog::appendPlain(const QString& text)
+{
+    QTextCursor cursor(qle_LogWindow->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!qle_LogWindow->document()->isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(text);
+}
+
+int ModuleDialog::showHead(const QString& path)
+{
+    qle_LogWindow->clear();
+    if (!isRegularFile(path)) {
+        services.prompts->critical(this, QStringLiteral("Failed"), traits_.headMissingText);
+        return -1;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        services.prompts->critical(this, QStringLiteral("Failed"), QStringLiteral("File can't be opened."));
+        return -1;
+    }
+    int lines = 0;
+    if (file.size() == 0) {
+        services.prompts->information(this, QStringLiteral("Info"), QStringLiteral("File is empty."));
+    } else {
+        qle_LogWindow->setText(QStringLiteral("<font color='blue'>FILE HEADER VIEW</font>"));
+        qle_LogWindow->append(QStringLiteral("<font color='blue'>================</font>"));
+        QTextStream in(&file);
+        while (lines < kHeadLines && !in.atEnd()) {
+            appendPlain(in.readLine());
+            ++lines;
+        }
+    }
+    qle_LogWindow->append(QStringLiteral("\n"));
+    qle_LogWindow->append(QStringLiteral("<font color='magenta'>FILE READ: </font>") + path.toHtmlEscaped());
+    qle_LogWindow->append(QStringLiteral("<font color='magenta'>Viewed lines: </font>") + QString::number(lines));
+    qle_LogWindow->append(QStringLiteral("\n"));
+    return lines;
+}
+
+bool ModuleDialog::showWhole(const QString& path)
+{
+    qle_LogWindow->clear();
+    if (!isRegularFile(path)) {
+        services.prompts->critical(this, QStringLiteral("Failed"), QStringLiteral("Results not found."));
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        services.prompts->critical(this, QStringLiteral("Failed"), QStringLiteral("Error while File opening."));
+        return false;
+    }
+    if (file.size() == 0) {
+        services.prompts->information(this, QStringLiteral("Info"), QStringLiteral("File is empty."));
+        return false;
+    }
+    QTextStream in(&file);
+    qle_LogWindow->setPlainText(in.readAll());
+    qle_LogWindow->append(QStringLiteral("<font color='magenta'>FILE READ: </font>") + path.toHtmlEscaped());
+    qle_LogWindow->append(QStringLiteral("\n"));
+    return true;
+}
+
+void ModuleDialog::openDocument(const QString& suffix)
+{
+    const QString path = QDir::fromNativeSeparators(st.startDirectory + suffix);
+    services.prompts->openUrl(QUrl::fromLocalFile(path));
+}
+
+QString ModuleDialog::chooseStartFolder()
+{
+    st.dialogDirectory = st.lastDirectory.isEmpty() ? QDir::homePath() : st.lastDirectory;
+    return st.dialogDirectory;
+}
+
+// --- format and delimiters --------------------------------------------------
+
+void ModuleDialog::applyFreeFormatDefaults()
+{
+    rbtn_FreeFormat->setChecked(true);
+    for (QLineEdit* entry : columnEntries)
+        entry->setEnabled(false);
+    grbox_InputFileDelim->setEnabled(true);
+    rbtn_SpaceDelim->setEnabled(true);
+    st.missingValue = QStringLiteral("0");
+    grbox_MissingValue->setEnabled(true);
+    qle_MissingValueEntry->setText(QStringLiteral("0"));
+    cb_RepeatDelim->setEnabled(true);
+    cb_RepeatDelim->setChecked(true);
+    applyFreeFormatExtras();
+    st.freeFormat = QStringLiteral("yes");
+    st.columnError = QStringLiteral("no");
+}
+
+void ModuleDialog::on_rbtn_FreeFormat_clicked(bool checked)
+{
+    if (checked)
+        applyFreeFormatDefaults();
+}
+
+void ModuleDialog::on_rbtn_FixedFormat_clicked(bool checked)
+{
+    if (!checked)
+        return;
+    for (QLineEdit* entry : columnEntries)
+        entry->setEnabled(true);
+    st.missingValue.clear();
+    qle_MissingValueEntry->clear();
+    grbox_InputFileDelim->setEnabled(false);
+    grbox_MissingValue->setEnabled(false);
+    cb_RepeatDelim->setChecked(false);
+    cb_RepeatDelim->setEnabled(false);
+    st.freeFormat = QStringLiteral("no");
+}
+
+void ModuleDialog::on_rbtn_SpaceDelim_clicked(bool checked)
+{
+    if (checked) {
+        rbtn_SpaceDelim->setChecked(true);
+        qle_CombinedDelimEntry->setEnabled(false);
+    }
+}
+
+void ModuleDialog::on_rbtn_TabDelim_clicked(bool checked)
+{
+    if (checked) {
+        rbtn_TabDelim->setChecked(true);
+        qle_CombinedDelimEntry->setEnabled(false);
+    }
+}
+
+void ModuleDialog::on_rbtn_CommaDelim_clicked(bool checked)
+{
+    if (checked) {
+        rbtn_CommaDelim->setChecked(true);
+        qle_CombinedDelimEntry->setEnabled(false);
+    }
+}
+
+void ModuleDialog::on_rbtn_CombinedDelim_clicked(bool checked)
+{
+    if (checked) {
+        rbtn_CombinedDelim->setChecked(true);
+        qle_CombinedDelimEntry->setEnabled(true);
+    }
+}
+
+void ModuleDialog::selectInputDelimiter()
+{
+    const QString name = sender() ? sender()->objectName() : QString();
+    if (name == QLatin1String("rbtn_TabDelim")) {
+        st.inputDelimiter = QStringLiteral("\t");
+        st.inputDelimiterName = QStringLiteral("tab");
+    } else if (name == QLatin1String("rbtn_SpaceDelim")) {
+        st.inputDelimiter = traits_.quotedSpace ? QStringLiteral("' '") : QStringLiteral(" ");
+        st.inputDelimiterName = QStringLiteral("space");
+    } else if (name == QLatin1String("rbtn_CommaDelim")) {
+        st.inputDelimiter = QStringLiteral(",");
+        st.inputDelimiterName = QStringLiteral("comma");
+    } else if (name == QLatin1String("rbtn_CombinedDelim")) {
+        st.inputDelimiter.clear();
+        st.inputDelimiterName = QStringLiteral("others");
+        st.otherDelimiter = QStringLiteral("yes");
+        return;
+    } else {
+        return;
+    }
+    st.otherDelimiter = QStringLiteral("no");
+    qle_CombinedDelimEntry->clear();
+}
+
+void ModuleDialog::on_cb_HashInfo_stateChanged(int state)
+{
+    st.showHashInfo = yesNo(state);
+}
+
+void ModuleDialog::on_cb_NumericId_stateChanged(int state)
+{
+    st.numericId = yesNo(state);
+}
+
+void ModuleDialog::on_cb_RepeatDelim_stateChanged(int state)
+{
+    st.repeatDelim = yesNo(state);
+}
+
+// Setting the same text again keeps it and puts the cursor at its end.
+void ModuleDialog::on_qle_PedFileEntry_textChanged(const QString& text)
+{
+    qle_PedFileEntry->setText(text);
+}
+
+void ModuleDialog::on_qle_OutFileEntry_textChanged(const QString& text)
+{
+    qle_OutFileEntry->setText(text);
+}
+
+// --- files ------------------------------------------------------------------
+
+void ModuleDialog::on_btn_PedFileEntry_clicked()
+{
+    const QString folder = chooseStartFolder();
+    QString selected = kTextFilter;
+    const QString name = services.prompts->openFileName(this, QStringLiteral("Open File"), folder,
+                                                        kFilter, &selected);
+    if (name.isEmpty())
+        return;
+    qle_PedFileEntry->setText(name);
+    st.pedigreePath = name;
+    showHead(name);
+    st.outputPath = outputNameFor(name);
+    if (qle_OutFileEntry->text().isEmpty())
+        qle_OutFileEntry->setText(st.outputPath);
+    afterPedigreeFound();
+}
+
+void ModuleDialog::on_btn_OutFileEntry_clicked()
+{
+    const QString folder = chooseStartFolder();
+    QString selected = kTextFilter;
+    const QString name = services.prompts->saveFileName(this, QStringLiteral("Save File"), folder,
+                                                        kFilter, &selected);
+    if (name.isEmpty())
+        return;
+    // Creating the empty output file must never empty the pedigree itself.
+    if (sameFile(name, st.pedigreePath)) {
+        services.prompts->critical(this, QStringLiteral("Failed"), kOutputIsPedigree);
+        return;
+    }
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        services.prompts->critical(this, QStringLiteral("Failed"), QStringLiteral("Error while File opening."));
+        return;
+    }
+    file.close();
+    qle_OutFileEntry->setText(name);
+}
+
+void ModuleDialog::dragEnterEvent(QDragEnterEvent* event)
+{
+    event->acceptProposedAction();
+}
+
+void ModuleDialog::dragMoveEvent(QDragMoveEvent* event)
+{
+    event->acceptProposedAction();
+}
+
+void ModuleDialog::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    event->accept();
+}
+
+void ModuleDialog::dropEvent(QDropEvent* event)
+{
+    const QMimeData* data = event->mimeData();
+    if (!data || !data->hasUrls() || data->urls().isEmpty())
+        return;
+    const QString path = data->urls().first().toLocalFile();
+    qle_PedFileEntry->setText(path);
+    st.pedigreePath = path;
+    st.outputPath = outputNameFor(path);
+    qle_OutFileEntry->setText(st.outputPath);
+    showHead(path);
+}
+
+// --- views and buttons ------------------------------------------------------
+
+void ModuleDialog::on_btn_Help_clicked()
+{
+    openDocument(traits_.helpPage);
+}
+
+void ModuleDialog::on_btn_ClearDash_clicked()
+{
+    clearDashboard();
+}
+
+void ModuleDialog::on_btn_PedHeader_clicked()
+{
+    if (st.pedigreePath.isEmpty()) {
+        services.prompts->information(this, QStringLiteral("Failed!"), QStringLiteral("Need input file!"));
+        return;
+    }
+    clearDashboard();
+    showHead(st.pedigreePath);
+}
+
+bool ModuleDialog::resultChecks(bool sampleView)
+{
+    if (st.columnError == QLatin1String("yes")) {
+        services.prompts->critical(this, QStringLiteral("Failed"), QStringLiteral("Check column inputs!"));
+        return false;
+    }
+    if (st.runFailed == QLatin1String("yes")) {
+        services.prompts->critical(this, QStringLiteral("Failed"),
+                                   QStringLiteral("No results found!\n%1 run failed!").arg(moduleFile()));
+        return false;
+    }
+    if (st.logPath.isEmpty()) {
+        services.prompts->information(this, sampleView ? QStringLiteral("Failed!") : QStringLiteral("Failed"),
+                                      QStringLiteral("Click \"Run\" first!"));
+        return false;
+    }
+    return resultAvailable();
+}
+
+void ModuleDialog::on_btn_ResultView_sample_clicked()
+{
+    qle_LogWindow->clear();
+    if (!resultChecks(true))
+        return;
+    clearDashboard();
+    showHead(st.outputPath);
+}
+
+void ModuleDialog::on_btn_ResultView_clicked()
+{
+    qle_LogWindow->clear();
+    if (!resultChecks(false))
+        return;
+    services.prompts->openUrl(QUrl::fromLocalFile(st.outputPath));
+}
+
+void ModuleDialog::on_btn_LogView_clicked()
+{
+    qle_LogWindow->clear();
+    if (st.runFailed == QLatin1String("yes")) {
+        services.prompts->critical(this, QStringLiteral("Failed"), traits_.logFailedText.arg(moduleFile()));
+    } else if (!st.logPath.isEmpty() && st.columnError != QLatin1String("yes")) {
+        clearDashboard();
+        showWhole(st.logPath);
+    } else {
+        services.prompts->information(this, QStringLiteral("Failed!"),
+                                      QStringLiteral("Current log absent!\nClick \"Run\" first!"));
+    }
+}
+
+void ModuleDialog::on_btn_ExitWindow_clicked()
+{
+    close();
+}
+
+// Ask first: only a Yes lets the dialog go (it is hidden, not destroyed).
+void ModuleDialog::closeEvent(QCloseEvent* event)
+{
+    if (services.prompts->question(this, traits_.quitTitle, QStringLiteral("Do you really quit?")))
+        QDialog::closeEvent(event);
+    else
+        event->ignore();
+}
+
+// --- the run ----------------------------------------------------------------
+
+bool ModuleDialog::fixedColumnsPass()
+{
+    const QString starts[3] = {columnEntries[0]->text(), columnEntries[1]->text(), columnEntries[2]->text()};
+    const QString lengths[3] = {columnEntries[3]->text(), columnEntries[4]->text(), columnEntries[5]->text()};
+    const ColumnCheck check = checkFixedColumns(starts, lengths);
+    st.columnError = check == ColumnCheck::Ok ? QStringLiteral("no") : QStringLiteral("yes");
+    switch (check) {
+    case ColumnCheck::Ok:
+        st.missingValue.clear();
+        return true;
+    case ColumnCheck::BadStart:
+        services.prompts->critical(this, QStringLiteral("Error!"), QStringLiteral("Error(s) in column start entry!"));
+        break;
+    case ColumnCheck::BadLength:
+        services.prompts->critical(this, QStringLiteral("Error!"), QStringLiteral("Error(s) in column length entry!"));
+        break;
+    case ColumnCheck::BadLayout:
+        services.prompts->critical(this, QStringLiteral("Error!"),
+                                   QStringLiteral("IDs positons overlap?\nZero (0) length?\nAni/S/D sequential?"));
+        break;
+    }
+    return false;
+}
+
+void ModuleDialog::on_btn_RunModule_clicked()
+{
+    runModule();
+}
+
+void ModuleDialog::runModule()
+{
+    qle_LogWindow->clear();
+    if (st.freeFormat == QLatin1String("no") && !st.pedigreePath.isEmpty()) {
+        if (!fixedColumnsPass())
+            return;
+    } else {
+        st.missingValue = qle_MissingValueEntry->text();
+    }
+    st.aniStart = columnEntries[0]->text();
+    st.sireStart = columnEntries[1]->text();
+    st.damStart = columnEntries[2]->text();
+    st.aniLength = columnEntries[3]->text();
+    st.sireLength = columnEntries[4]->text();
+    st.damLength = columnEntries[5]->text();
+    if (st.otherDelimiter == QLatin1String("yes"))
+        st.inputDelimiter = qle_CombinedDelimEntry->text();
+    if (!qle_OutFileEntry->text().isEmpty() && qle_OutFileEntry->text() != st.outputPath)
+        st.outputPath = qle_OutFileEntry->text();
+    prepareRun();
+
+    args.clear();
+    if (st.freeFormat == QLatin1String("yes")) {
+        args << QStringLiteral("-d") << st.inputDelimiter;
+        args << delimiterExtras();
+        if (st.repeatDelim == QLatin1String("yes"))
+            args << QStringLiteral("-r");
+        args << QStringLiteral("-m") << st.missingValue;
+    } else {
+        args << QStringLiteral("-f")
+             << QStringList{st.aniStart, st.aniLength, st.sireStart, st.sireLength, st.damStart, st.damLength}
+                    .join(QLatin1Char(','));
+        args << delimiterExtras();
+    }
+    args << moduleSwitches();
+
+    if (!inputsPresent()) {
+        services.prompts->information(this, QStringLiteral("Failed"),
+                                      QStringLiteral("Input error/\nResults file not created!\n"));
+        return;
+    }
+    // Neither the result nor the log may be written over the pedigree.
+    const QString prospectiveLog = buildOutputPath(st.outputPath, QString(), QStringLiteral(".log")).path;
+    if (sameFile(st.outputPath, st.pedigreePath) || sameFile(prospectiveLog, st.pedigreePath)) {
+        services.prompts->critical(this, QStringLiteral("Failed"), kRunOverPedigree);
+        return;
+    }
+    args << fileArguments();
+    qle_LogWindow->clear();
+    st.logPath = buildOutput(st.outputPath, QString(), QStringLiteral(".log"));
+
+    const RunOutcome outcome =
+        services.runner->run(this, st.modulePath, args, st.logPath, services.runWaitMs);
+    if (outcome == RunOutcome::Failed) {
+        qle_LogWindow->append(QStringLiteral("<font color=red>!!! ERROR !!!</font>"));
+        qle_LogWindow->append(QStringLiteral("%1 did not run properly.").arg(moduleFile()));
+        qle_LogWindow->append(QStringLiteral("Process ended unexpectedly."));
+        st.runFailed = QStringLiteral("yes");
+        return;
+    }
+    if (outcome == RunOutcome::StillRunning) {
+        qle_LogWindow->append(QStringLiteral("Process yet running. Reason unknown!\n\n\n"));
+        return;
+    }
+    showWhole(st.logPath);
+    qle_LogWindow->append(QStringLiteral("Process finished ...\n"));
+    qle_LogWindow->append(QStringLiteral("No runtime errors detected!"));
+    afterFinishedRun();
+
+    const QString rule = summaryRule();
+    QString summary = QStringLiteral("\n") + rule + QStringLiteral("\n") + QStringLiteral("Processed Input Details")
+                      + QStringLiteral("\n") + rule + QStringLiteral("\n");
+    summary += summaryLine(QStringLiteral("Arguments passed: "), summaryText(args.join(QLatin1Char(' '))));
+    for (const SummaryItem& item : summaryItems())
+        summary += summaryLine(item.label, item.raw ? item.value : summaryText(item.value));
+    summary += rule + QStringLiteral("\n");
+    appendPlain(summary);
+}
+
+} // namespace haldorin
