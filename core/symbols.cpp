@@ -105,9 +105,12 @@ SymbolId SymbolPool::intern(std::string_view s) {
   if (text_.size() >= 0xFFFFFFFFu || s.size() >= 0xFFFFFFFFu) throw std::bad_alloc();
 
   // Make every allocation first, so that a failure leaves the pool unchanged.
-  text_.reserve(text_.size() + 1);
-  length_.reserve(text_.size() + 1);
-  hash_.reserve(text_.size() + 1);
+  if (text_.size() == text_.capacity()) {
+    const std::size_t more = text_.capacity() * 2;
+    text_.reserve(more);
+    length_.reserve(more);
+    hash_.reserve(more);
+  }
   if ((text_.size() + 1) * 4 > slots_.size() * 3) {
     grow_slots();
     lookup(s, h, &slot);
