@@ -1,0 +1,296 @@
+#include "inbreeding.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <string_view>
+
+#include "output.h"
+
+namespace haldor::inbreeding {
+
+namespace {
+
+const char* const kMemoryError = "Error occurred while memory allocation!\n";
+
+// Collects output text and hands it to the file in large blocks.
+class LineWriter {
+ public:
+  explicit LineWriter(std::FILE* fp) : fp_(fp) { buf_.reserve(kBlock + 4096); }
+  ~LineWriter() { flush(); }
+  void text(std::string_view s) { buf_.append(s.data(), s.size()); }
+  void number(long v) {
+    char tmp[24];
+    int n = std::snprintf(tmp, sizeof tmp, "%ld", v);
+    buf_.append(tmp, static_cast<std::size_t>(n));
+  }
+  void f6(double v) {
+    char tmp[64];
+    buf_.append(tmp, static_cast<std::size_t>(format_f6(v, tmp)));
+  }
+  void f42(float v) {
+    char tmp[64];
+    int n = std::snprintf(tmp, sizeof tmp, "%4.2f", static_cast<double>(v));
+    buf_.append(tmp, static_cast<std::size_t>(n));
+  }
+  void end_line() {
+    buf_.push_back('\n');
+    if (buf_.size() >= kBlock) flush();
+  }
+  void flush() {
+    if (!buf_.empty()) std::fwrite(buf_.data(), 1, buf_.size(), fp_);
+    buf_.clear();
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 1 << 18;
+  std::FILE* fp_;
+  std::string buf_;
+};
+
+}  // namespace
+
+void CodedPedigree::resize(std::size_t n) {
+  sire.assign(n + 1, 0);
+  dam.assign(n + 1, 0);
+  live.assign(n + 1, 1);
+  live[0] = 0;
+}
+
+int format_f6(double v, char* out) {
+  // Values of 0 up to a billion whose sixth decimal is not a near tie are
+  // rounded here; everything else is left to the library.
+  if (v >= 0 && v < 1e9) {
+    double x = v * 1e6;
+    double whole = std::floor(x);
+    double frac = x - whole;
+    if (std::fabs(frac - 0.5) > 1e-4) {
+      auto r = static_cast<unsigned long long>(whole) + (frac > 0.5 ? 1 : 0);
+      unsigned long long ip = r / 1000000, fp = r % 1000000;
+      char digits[24];
+      int n = 0;
+      do {
+        digits[n++] = static_cast<char>('0' + ip % 10);
+        ip /= 10;
+      } while (ip);
+      int k = 0;
+      while (n) out[k++] = digits[--n];
+      out[k++] = '.';
+      for (int i = 5; i >= 0; --i) {
+        out[k + i] = static_cast<char>('0' + fp % 10);
+        fp /= 10;
+      }
+      k += 6;
+      out[k] = '\0';
+      return k;
+    }
+  }
+  return std::snprintf(out, 32, "%f", v);
+}
+
+long code_animal(Run& run, RecordCodes& codes) {
+  std::FILE* con = run.console;
+  const long n = run.ped.MAXANIMAL();
+  std::fputs("Coding animals... ", con);
+  long counted = 0;
+  bool failed = false;
+  try {
+    codes.id.assign(static_cast<std::size_t>(n) + 1, 0);
+    codes.ped.resize(static_cast<std::size_t>(n));
+  } catch (const std::bad_alloc&) {
+    failed = true;
+  }
+  for (long p = 1; !failed && p <= n; ++p) {
+    const PedRecord& r = run.ped.PED[static_cast<std::size_t>(p - 1)];
+    if (r.animal == kNoSymbol) continue;
+    ++counted;
+    if (!run.HASHTBL.add_key(r.animal, 0, static_cast<std::int32_t>(p))) failed = true;
+  }
+  if (failed) {
+    std::fputs(kMemoryError, con);
+    return 0;
+  }
+  auto address = [&](SymbolId id) -> Code {
+    if (id == kNoSymbol) return 0;
+    const HashEntry* e = run.HASHTBL.find_key(id);
+    return e ? static_cast<Code>(e->address) : 0;
+  };
+  for (long p = 1; p <= n; ++p) {
+    const PedRecord& r = run.ped.PED[static_cast<std::size_t>(p - 1)];
+    auto i = static_cast<std::size_t>(p);
+    codes.id[i] = address(r.animal);
+    codes.ped.sire[i] = address(r.sire);
+    codes.ped.dam[i] = address(r.dam);
+    // Only the first record of an animal stands for its code.
+    codes.ped.live[i] = codes.id[i] == static_cast<Code>(p);
+  }
+  std::fputs("OK.\n", con);
+
+  std::fputs("Checking pedigree information... ", con);
+  long not_stacked = 0, animal_sire = 0, animal_dam = 0, sire_dam = 0, all_three = 0;
+  for (long p = 1; p <= n; ++p) {
+    auto i = static_cast<std::size_t>(p);
+    const Code a = codes.id[i], s = codes.ped.sire[i], d = codes.ped.dam[i];
+    if (a < s || a < d) ++not_stacked;
+    if (a != 0 && a == s && a == d) {
+      ++all_three;
+      continue;
+    }
+    if (a != 0 && a == s) ++animal_sire;
+    if (a != 0 && a == d) ++animal_dam;
+    if (s != 0 && s == d) ++sire_dam;
+  }
+  if (not_stacked + animal_sire + animal_dam + sire_dam + all_three == 0) {
+    std::fputs("OK.\n", con);
+    return counted;
+  }
+  std::fputs("Error\n", con);
+  if (not_stacked) std::fprintf(con, " Pedigree is not stacked properly : %ld\n", not_stacked);
+  if (animal_sire) std::fprintf(con, " Animal ID = Sire ID : %ld\n", animal_sire);
+  if (animal_dam) std::fprintf(con, " Animal ID = Dam ID : %ld\n", animal_dam);
+  if (sire_dam) std::fprintf(con, " Sire ID = Dam ID : %ld\n", sire_dam);
+  if (all_three) std::fprintf(con, " Animal ID = Sire ID = Dam ID : %ld\n", all_three);
+  return 0;
+}
+
+long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
+  std::FILE* con = run.console;
+  const std::string& name = run.settings.output();
+  const std::string& delim = run.settings.out_delimiter;
+  ResultFile file;
+  if (!file.open(name)) {
+    std::fprintf(con, "Error: Failed to create \"%s\" file!\n", name.c_str());
+    return 0;
+  }
+  std::fputs("Calculating inbreeding coefficient... ", con);
+  std::fflush(con);
+
+  const CodedPedigree& ped = codes.ped;
+  const std::size_t n = ped.size();
+  std::vector<double> F;
+  Completeness pci;
+  try {
+    if (options.tabular)
+      inbreeding_tabular(ped, F, options.matrix_budget ? options.matrix_budget : default_matrix_budget());
+    else
+      inbreeding_indirect(ped, F);
+    if (options.completeness) pci.compute(ped);
+  } catch (const std::bad_alloc&) {
+    std::fputs(kMemoryError, con);
+    return -1;
+  }
+
+  long computed = 0;
+  {
+    LineWriter out(file.get());
+    for (std::size_t p = 1; p <= n; ++p) {
+      const Code c = codes.id[p];
+      if (c == 0) continue;
+      ++computed;
+      const PedRecord& r = run.ped.PED[p - 1];
+      out.text(run.ped.name(r.animal));
+      out.text(delim);
+      out.text(r.sire ? run.ped.name(r.sire) : std::string_view("0"));
+      out.text(delim);
+      out.text(r.dam ? run.ped.name(r.dam) : std::string_view("0"));
+      if (options.renumber) {
+        out.text(delim);
+        out.number(static_cast<long>(c));
+        out.text(delim);
+        out.number(static_cast<long>(ped.sire[p]));
+        out.text(delim);
+        out.number(static_cast<long>(ped.dam[p]));
+      }
+      // A repeated record shows the values of the animal's first record.
+      const Code s = ped.sire[c], d = ped.dam[c];
+      out.text(delim);
+      out.f6(1.0 / mendelian_factor(s, d, F));
+      out.text(delim);
+      out.f6(F[c]);
+      if (options.completeness) {
+        float a[10], index[5];
+        pci.values(s, d, a);
+        calcPCI(index, a);
+        for (int g = 0; g < 5; ++g) {
+          out.text(delim);
+          out.f42(a[g]);
+          out.text(delim);
+          out.f42(a[5 + g]);
+        }
+        for (int g = 0; g < 5; ++g) {
+          out.text(delim);
+          out.f42(index[g]);
+        }
+      }
+      out.end_line();
+    }
+  }
+  if (!file.commit()) {
+    std::fputs("\n", con);
+    print_write_error(con, name);
+    return -1;
+  }
+  std::fprintf(con, "OK.\n%ld animals were calculated\n", computed);
+  return computed;
+}
+
+const ModuleInfo& Folvane::info() const {
+  static const ModuleInfo kInfo = [] {
+    ModuleInfo m;
+    m.name = "Folvane";
+    m.banner_line2 = "  A Program Module of HALDOR Pedigree Toolkit. OVRI. TOLMA.";
+    m.help_header = "Usage :\n";
+    m.usage_args = "[option]... <Pedigree_input_filename> <Pedigree_output_filename>";
+    m.optstring = "d:D:rf:m:hne:cpt";
+    m.help_order = "cdDfhmnprt";
+    m.own_help = {
+        {'c', {" -c : To print renumbered pedigree"}},
+        {'p', {" -p : To print Pedigree Completeness Index (5 generations max.)."}},
+        {'t',
+         {" -t : To use Tabular method. By default Meuwissen & Luo algorithm is used.",
+          "      (A = LDL', computed by the indirect method of Colleau (2002) with the",
+          "      modifications of Sargolzaei, Iwaisaki and Colleau (2005): exact for any depth.)"}},
+    };
+    m.unknown_option = "Error : Use of unknown option %c\n";
+    m.wrong_count = "Error: No entry for input and output files.";
+    m.file_count = 2;
+    m.reader = {"Reading pedigree information ...",
+                "Error: Out of Memory while storing pedigree!\n       i.e. pedigree is too large.",
+                "Error: Out of Memory while storing pedigree!\n       i.e. pedigree is too large.", true};
+    return m;
+  }();
+  return kInfo;
+}
+
+void Folvane::option(int letter, const std::string& /*value*/) {
+  switch (letter) {
+    case 'c': renumber = true; break;
+    case 'p': completeness = true; break;
+    case 't': tabular = true; break;
+    default: break;  // -e: accepted and ignored
+  }
+}
+
+int Folvane::work(Run& run) {
+  std::FILE* con = run.console;
+  int status = 0;
+  RecordCodes codes;
+  const long coded = code_animal(run, codes);
+  if (coded != 0) {
+    if (run.settings.hash_report) run.HASHTBL.get_hash_statistics(con);
+    run.HASHTBL.clear_hashtable();
+    const long done = calc_icoef(run, codes, *this);
+    if (done > 0) {
+      std::fprintf(con, "\n'%s' contains id, sire, dam, %sBii, F%s\n", run.settings.output().c_str(),
+                   renumber ? "id_code, sire_code, dam_code, " : "",
+                   completeness ? ", a1s, a1d, a2s, a2d, ..., a5s, a5d, PCI1, PCI2, ..., PCI5" : "");
+    } else if (done < 0) {
+      status = kFailure;
+    }
+  }
+  run.HASHTBL.clear_hashtable();
+  std::fputs(tabular ? "Note : Tabular method was used.\n" : "Note : Meuwissen & Luo algorithm was used.\n", con);
+  return status;
+}
+
+}  // namespace haldor::inbreeding
