@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QRadioButton>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTextStream>
@@ -142,8 +144,8 @@ void ModuleDialog::appendPlain(const QString& text)
     QTextCursor cursor(qle_LogWindow->document());
     cursor.movePosition(QTextCursor::End);
     if (!qle_LogWindow->document()->isEmpty())
-        cursor.insertBlock();
-    cursor.insertText(text);
+        cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    cursor.insertText(text, QTextCharFormat());
 }
 
 int ModuleDialog::showHead(const QString& path)
