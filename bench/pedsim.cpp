@@ -423,6 +423,48 @@ class LineWriter {
   bool ok_ = true;
 };
 
+// Walker's alias table: draws index k with probability weight[k] / sum in
+// constant time (two random numbers), whatever the number of weights.
+class AliasTable {
+ public:
+  void build(const std::vector<double>& weight) {
+    const size_t n = weight.size();
+    prob_.assign(n, 1.0);
+    alias_.resize(n);
+    for (size_t k = 0; k < n; ++k) alias_[k] = static_cast<uint32_t>(k);
+    double sum = 0;
+    for (double w : weight) sum += w;
+    if (n == 0 || !(sum > 0)) return;
+    std::vector<double> scaled(n);
+    std::vector<uint32_t> small, large;
+    for (size_t k = 0; k < n; ++k) {
+      scaled[k] = weight[k] * static_cast<double>(n) / sum;
+      (scaled[k] < 1.0 ? small : large).push_back(static_cast<uint32_t>(k));
+    }
+    while (!small.empty() && !large.empty()) {
+      const uint32_t s = small.back(), l = large.back();
+      small.pop_back();
+      prob_[s] = scaled[s];
+      alias_[s] = l;
+      scaled[l] -= 1.0 - scaled[s];
+      if (scaled[l] < 1.0) {
+        large.pop_back();
+        small.push_back(l);
+      }
+    }
+    // Whatever is left has probability 1 up to rounding.
+  }
+  bool empty() const { return prob_.empty(); }
+  size_t draw(Rng& rng) const {
+    const size_t k = rng.below(prob_.size());
+    return rng.uniform() < prob_[k] ? k : alias_[k];
+  }
+
+ private:
+  std::vector<double> prob_;
+  std::vector<uint32_t> alias_;
+};
+
 // ------------------------------------------------------------ simulation ---
 
 constexpr uint64_t kNone = UINT64_MAX;
@@ -572,8 +614,7 @@ class Simulator {
     }
 
     sire_pool_.clear();
-    sire_cum_.clear();
-    sum = 0;
+    std::vector<double> sire_weight;
     for (int a = s_.sire_min_age; a <= s_.sire_max_age; ++a) {
       const int y = t - a;
       if (y < 0) continue;
@@ -581,11 +622,11 @@ class Simulator {
       const double factor = k < s_.sire_age_factor.size() ? s_.sire_age_factor[k] : 0.0;
       if (factor <= 0) continue;
       for (uint32_t i = 0; i < sires_[y].size(); ++i) {
-        sum += sires_[y][i].weight * factor;
+        sire_weight.push_back(sires_[y][i].weight * factor);
         sire_pool_.push_back({y, i});
-        sire_cum_.push_back(sum);
       }
     }
+    sire_alias_.build(sire_weight);
     const double years_in = static_cast<double>(t) / s_.unknown_decay_years;
     const double decay = std::exp(-years_in);
     p_unknown_sire_ = s_.unknown_sire_late + (s_.unknown_sire_early - s_.unknown_sire_late) * decay;
@@ -620,7 +661,7 @@ class Simulator {
     Sire* sire = nullptr;
     const uint32_t* sire_al = nullptr;
     if (!sire_pool_.empty() && !rng_.chance(p_unknown_sire_)) {
-      const auto [y, i] = sire_pool_[pick(sire_cum_, rng_.uniform())];
+      const auto [y, i] = sire_pool_[sire_alias_.draw(rng_)];
       sire = &sires_[y][i];
       if (o_.gene_drop > 0) sire_al = &sire_alleles_[y][static_cast<size_t>(i) * 2 * o_.gene_drop];
     }
@@ -634,11 +675,21 @@ class Simulator {
       if (o_.gene_drop > 0) dam_al = &dam_alleles_[dam_year][i * 2 * o_.gene_drop];
     }
 
+    // An animal given as its own parent: that parent's field names the
+    // animal itself instead of the one drawn.
     uint64_t self_sire = kNone, self_dam = kNone;
     const bool self_parent = o_.self_parent_rate > 0 && rng_.chance(o_.self_parent_rate);
     if (self_parent) {
       ++stats_.self_parents;
-      ((rng_.next() & 1) ? self_sire : self_dam) = index;
+      if ((rng_.next() & 1) != 0) {
+        self_sire = index;
+        sire = nullptr;
+        sire_al = nullptr;
+      } else {
+        self_dam = index;
+        dam = nullptr;
+        dam_al = nullptr;
+      }
     }
 
     uint64_t path = 0;
@@ -769,7 +820,7 @@ class Simulator {
   std::vector<int> dam_cohorts_;
   std::vector<double> dam_cum_;
   std::vector<std::pair<int, uint32_t>> sire_pool_;
-  std::vector<double> sire_cum_;
+  AliasTable sire_alias_;
   double p_unknown_sire_ = 1.0, p_unknown_dam_ = 1.0;
   bool sire_kept_this_year_ = false, dam_kept_this_year_ = false;
 

@@ -1,0 +1,276 @@
+#!/usr/bin/env bash
+# Benchmark of the toolkit's console programs on simulated pedigrees.
+#
+# For each size it simulates a pedigree with pedsim into a scratch folder under
+# /tmp (removed at the end), times `wc -w` on the same file as the baseline and
+# then every module program that has been built, and writes a Markdown report.
+# Every time is also given as a ratio to the `wc -w` time of the same file,
+# measured in the same run, so figures from different machines compare.
+#
+# Usage: bench/run.sh [--build DIR] [--sizes "100000 1000000 10000000"]
+#                     [--out bench/RESULTS.md] [--quick] [--timeout SEC] [--seed N]
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/.." && pwd)
+command_line="bench/run.sh${*:+ $*}"
+
+build="$repo/build"
+sizes="100000 1000000 10000000"
+out="$here/RESULTS.md"
+quick=0
+timeout_s=600
+seed=1
+
+usage() {
+  sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+}
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build) build=${2:?--build needs a folder}; shift 2 ;;
+    --sizes) sizes=${2:?--sizes needs a list}; shift 2 ;;
+    --out) out=${2:?--out needs a file}; shift 2 ;;
+    --quick) quick=1; shift ;;
+    --timeout) timeout_s=${2:?--timeout needs seconds}; shift 2 ;;
+    --seed) seed=${2:?--seed needs a number}; shift 2 ;;
+    -h|--help) usage; exit 0 ;;
+    *) echo "Error: unknown argument '$1'" >&2; usage >&2; exit 2 ;;
+  esac
+done
+[ "$quick" = 1 ] && sizes="10000 100000"
+build=$(cd "$build" 2>/dev/null && pwd) || { echo "Error: build folder not found" >&2; exit 2; }
+
+gnu_time=/usr/bin/time
+if ! "$gnu_time" -v true >/dev/null 2>&1; then
+  echo "Error: GNU time is needed as $gnu_time (it reports the peak resident memory)." >&2
+  echo "       Install it with: apt-get install time" >&2
+  exit 2
+fi
+if ! command -v timeout >/dev/null 2>&1; then
+  echo "Error: 'timeout' (coreutils) is needed." >&2
+  exit 2
+fi
+pedsim="$build/bench/pedsim"
+if [ ! -x "$pedsim" ]; then
+  echo "Error: $pedsim not found; build it with: cmake --build $build --target pedsim" >&2
+  exit 2
+fi
+for n in $sizes; do
+  case "$n" in ''|*[!0-9]*) echo "Error: size '$n' is not a whole number" >&2; exit 2 ;; esac
+done
+
+scratch=$(mktemp -d /tmp/haldor-bench.XXXXXX) || exit 1
+trap 'rm -rf "$scratch"' EXIT
+report="$scratch/report.md"
+: >"$report"
+mods="$build/modules"
+
+say() { echo "$*" >&2; }
+
+# Human form of a line count: 100000 -> 10^5, 50000 -> 5*10^4.
+pretty() {
+  local n=$1 e=0
+  while [ "$n" -ge 10 ] && [ $((n % 10)) -eq 0 ]; do n=$((n / 10)); e=$((e + 1)); done
+  if [ "$e" -lt 3 ]; then echo "$1"; elif [ "$n" = 1 ]; then echo "10^$e"; else echo "$n*10^$e"; fi
+}
+
+now() { date +%s.%N; }
+
+# measure NAME LINES CMD...: runs CMD in the scratch folder under GNU time and a
+# time limit; sets m_sec, m_rss, m_rc, m_note. Console output goes to NAME.log.
+measure() {
+  local name=$1 lines=$2; shift 2
+  local t0 t1 log="$scratch/$name.log" tv="$scratch/$name.time"
+  t0=$(now)
+  (cd "$scratch" && "$gnu_time" -v -o "$tv" timeout -k 5 "$timeout_s" "$@" >"$log" 2>&1)
+  m_rc=$?
+  t1=$(now)
+  m_sec=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }')
+  m_rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$tv" 2>/dev/null)
+  [ -n "$m_rss" ] || m_rss=0
+  # GNU time reports "Command exited with non-zero status N" and exits with N.
+  m_note=""
+  if [ "$m_rc" = 124 ] || [ "$m_rc" = 137 ]; then
+    m_note="stopped after ${timeout_s} s"
+  else
+    local errors
+    errors=$(grep -c '^Error' "$log" 2>/dev/null)
+    [ "${errors:-0}" -gt 0 ] && m_note="${errors} 'Error' line(s) on the console: $(grep -m1 '^Error' "$log" | cut -c1-60)"
+  fi
+  : "$lines"
+}
+
+# row LABEL LINES BASE_SECONDS [EXTRA...]: appends a table row from the last measure.
+row() {
+  local label=$1 lines=$2 base=$3; shift 3
+  local ratio bpl
+  ratio=$(awk -v s="$m_sec" -v b="$base" 'BEGIN { if (b > 0) printf "%.1f", s / b; else print "-" }')
+  bpl=$(awk -v r="$m_rss" -v n="$lines" 'BEGIN { if (n > 0) printf "%.0f", r * 1024 / n; else print "-" }')
+  local extra=""
+  for x in "$@"; do extra="$extra | $x"; done
+  echo "| \`$label\` | $lines | $m_sec | $ratio | $m_rss | $bpl | $m_rc$extra | $m_note |" >>"$report"
+}
+
+# baseline FILE LINES: best of three `wc -w` runs; sets base_sec and the
+# measure variables for its row.
+baseline() {
+  local file=$1 lines=$2 best="" i
+  for i in 1 2 3; do
+    measure wc "$lines" env LC_ALL=C wc -w "$file"
+    if [ -z "$best" ] || awk -v a="$m_sec" -v b="$best" 'BEGIN { exit !(a < b) }'; then
+      best=$m_sec; best_rss=$m_rss
+    fi
+  done
+  m_sec=$best; m_rss=$best_rss; m_rc=0; m_note="best of 3"
+  base_sec=$best
+}
+
+have() { [ -x "$mods/$1" ]; }
+
+missing=""
+for m in Quorel Tavisk Nembril Folvane; do have "$m" || missing="$missing $m"; done
+
+header="| command | lines | seconds | ratio to wc -w | peak RSS (KB) | bytes/line | exit |"
+rule="|---|---:|---:|---:|---:|---:|---:|"
+
+stat_value() { awk -v k="$2" '$1 == k { print $2 }' "$1"; }
+
+for n in $sizes; do
+  p=$(pretty "$n")
+  say "== size $p"
+  ped="ped_$n.txt"
+  keys_n=$((n < 100000 ? n : 100000))
+  measure pedsim "$n" "$pedsim" -n "$n" --seed "$seed" -o "$ped" --stats "ped_$n.stats" \
+    --keys "$keys_n" --keys-out "keys_$n.txt"
+  gen_sec=$m_sec gen_rss=$m_rss gen_rc=$m_rc
+  if [ "$gen_rc" != 0 ]; then say "Error: pedsim failed for size $n"; exit 1; fi
+  st="$scratch/ped_$n.stats"
+  {
+    echo
+    echo "## $p lines (livestock shape)"
+    echo
+    echo "Pedigree: $(stat_value "$st" lines) lines, unknown parents $(stat_value "$st" unknown_parent_share)," \
+      "$(stat_value "$st" sires) sires, mean / max longest ancestral path" \
+      "$(stat_value "$st" mean_longest_path) / $(stat_value "$st" max_longest_path)," \
+      "$(du -k "$scratch/$ped" | cut -f1) KB."
+    echo
+    echo "$header notes |"
+    echo "$rule---|"
+  } >>"$report"
+
+  baseline "$ped" "$n"
+  row "wc -w ped" "$n" "$base_sec"
+  m_sec=$gen_sec m_rss=$gen_rss m_rc=$gen_rc m_note="simulating the file"
+  row "pedsim -n $p" "$n" "$base_sec"
+
+  if have Quorel; then
+    say "   Quorel"; measure quorel "$n" "$mods/Quorel" "$ped" out.txt
+    row "Quorel ped out.txt" "$n" "$base_sec"
+  fi
+  if have Tavisk; then
+    say "   Tavisk"; measure tavisk "$n" "$mods/Tavisk" "$ped" out.txt
+    row "Tavisk ped out.txt" "$n" "$base_sec"
+    loop_ped="ped_${n}_loop.txt"
+    if "$pedsim" -n "$n" --seed "$seed" --loop 10 -o "$scratch/$loop_ped"; then
+      say "   Tavisk (loop)"; measure tavisk_loop "$n" "$mods/Tavisk" "$loop_ped" out.txt
+      row "Tavisk ped_loop out.txt" "$n" "$base_sec"
+      rm -f "$scratch/$loop_ped"
+    fi
+  fi
+  if have Nembril; then
+    say "   Nembril"; measure nembril "$n" "$mods/Nembril" "$ped" "keys_$n.txt" out.txt
+    m_note="${m_note:+$m_note; }$keys_n keys"
+    row "Nembril ped keys out.txt" "$n" "$base_sec"
+  fi
+  if have Folvane; then
+    say "   Folvane"; measure folvane "$n" "$mods/Folvane" "$ped" out.txt
+    row "Folvane ped out.txt" "$n" "$base_sec"
+    say "   Folvane -p"; measure folvane_p "$n" "$mods/Folvane" -p "$ped" out.txt
+    row "Folvane -p ped out.txt" "$n" "$base_sec"
+  fi
+  rm -f "$scratch/$ped" "$scratch/out.txt" "$scratch/keys_$n.txt"
+done
+
+# Tabular method: quadratic in the ancestry, so only on small pedigrees.
+if have Folvane; then
+  {
+    echo
+    echo "## Folvane -t (tabular method, small pedigrees only)"
+    echo
+    echo "$header notes |"
+    echo "$rule---|"
+  } >>"$report"
+  for n in 10000 50000; do
+    p=$(pretty "$n")
+    say "== Folvane -t at $p"
+    ped="tab_$n.txt"
+    "$pedsim" -n "$n" --seed "$seed" -o "$scratch/$ped" || exit 1
+    baseline "$ped" "$n"
+    row "wc -w ped ($p)" "$n" "$base_sec"
+    measure folvane_t "$n" "$mods/Folvane" -t "$ped" out.txt
+    row "Folvane -t ped out.txt" "$n" "$base_sec"
+    rm -f "$scratch/$ped" "$scratch/out.txt"
+  done
+fi
+
+# Herd-book pedigrees: deep, with many paths per animal; the stress case of
+# the inbreeding program. Mean and max F are taken from Folvane's result file
+# (F is its last column); pedsim's gene-dropping estimate is given beside it.
+hb_sizes=""
+if [ "$quick" = 1 ]; then
+  hb_sizes=100000
+else
+  hb_sizes=1000000
+  for n in $sizes; do [ "$n" = 10000000 ] && hb_sizes="$hb_sizes 10000000"; done
+fi
+if have Folvane; then
+  {
+    echo
+    echo "## Folvane on herd-book pedigrees (--shape herdbook)"
+    echo
+    echo "$header mean longest path | max longest path | mean F | max F | pedsim mean F estimate | notes |"
+    echo "$rule---:|---:|---:|---:|---:|---|"
+  } >>"$report"
+  for n in $hb_sizes; do
+    p=$(pretty "$n")
+    say "== herdbook $p"
+    ped="hb_$n.txt"
+    "$pedsim" -n "$n" --seed "$seed" --shape herdbook --gene-drop 16 -o "$scratch/$ped" \
+      --stats "$scratch/hb_$n.stats" || exit 1
+    st="$scratch/hb_$n.stats"
+    baseline "$ped" "$n"
+    row "wc -w ped" "$n" "$base_sec" "" "" "" "" ""
+    measure folvane_hb "$n" "$mods/Folvane" "$ped" out.txt
+    if [ -s "$scratch/out.txt" ]; then
+      fstat=$(awk '{ s += $NF; if (NR == 1 || $NF > m) m = $NF } END { if (NR) printf "%.4f %.4f", s / NR, m }' "$scratch/out.txt")
+    else
+      fstat="- -"
+    fi
+    row "Folvane ped out.txt" "$n" "$base_sec" "$(stat_value "$st" mean_longest_path)" \
+      "$(stat_value "$st" max_longest_path)" ${fstat} "$(stat_value "$st" gene_drop_mean_F)"
+    rm -f "$scratch/$ped" "$scratch/out.txt"
+  done
+fi
+
+cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo 2>/dev/null)
+commit=$(git -C "$repo" rev-parse --short HEAD 2>/dev/null || echo unknown)
+mkdir -p "$(dirname "$out")"
+{
+  echo "# Benchmark results"
+  echo
+  echo "Produced by: \`$command_line\`"
+  echo
+  echo "$(date -u '+%Y-%m-%d %H:%M UTC'), commit $commit, $(nproc) cores, ${cpu:-unknown CPU}," \
+    "time limit ${timeout_s} s per command."
+  if [ -n "$missing" ]; then
+    echo
+    echo "Not built, skipped:$missing."
+  fi
+  echo
+  echo "Columns: seconds = wall time; ratio = seconds / seconds of \`wc -w\` on the same file in this run;"
+  echo "peak RSS = maximum resident set size reported by GNU time; bytes/line = peak RSS / lines;"
+  echo "exit = exit status (255 is the modules' status -1). See bench/README.md."
+  cat "$report"
+} >"$out"
+say "Results written to $out"

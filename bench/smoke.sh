@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# Smoke test of the pedigree simulator: runs pedsim at 1000 lines with each
+# shape and each flaw flag and checks what the benchmarks rely on: the line
+# count, the line form, parents before progeny in sorted output, identical
+# bytes for identical seeds, and that --repeat-rate, --self-parent-rate,
+# --unsorted, --loop, --chain, --keys and --stats produce what they say.
+#
+# Usage: bench/smoke.sh PATH/TO/pedsim
+# Ends with the line "smoke: N passed, N failed"; exit status 1 on a failure.
+set -u
+
+pedsim=${1:?usage: bench/smoke.sh PATH/TO/pedsim}
+[ -x "$pedsim" ] || { echo "Error: $pedsim is not an executable" >&2; exit 2; }
+pedsim=$(cd "$(dirname "$pedsim")" && pwd)/$(basename "$pedsim")
+work=$(mktemp -d /tmp/pedsim-smoke.XXXXXX) || exit 2
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 2
+
+passed=0
+failed=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAIL: $what" >&2
+  fi
+}
+
+fails() { ! "$@"; }
+between() { [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
+
+stat_value() { awk -v k="$2" '$1 == k { print $2 }' "$1"; }
+
+lines_are() { [ "$(wc -l <"$1")" -eq "$2" ]; }
+
+# Every line: three fields, a 12-character identifier, parents 12 characters or "0".
+well_formed() {
+  awk 'NF != 3 || length($1) != 12 { bad = 1 }
+       ($2 != "0" && length($2) != 12) || ($3 != "0" && length($3) != 12) { bad = 1 }
+       END { exit bad }' "$1"
+}
+
+# Every known parent has a line of its own earlier in the file.
+parents_first() {
+  awk '{ if (($2 != "0" && !($2 in seen)) || ($3 != "0" && !($3 in seen))) bad = 1; seen[$1] = 1 }
+       END { exit bad }' "$1"
+}
+
+# Number of lines whose animal was already listed.
+repeats() { awk 'seen[$1]++ { n++ } END { print n + 0 }' "$1"; }
+
+# Mean and max longest ancestral path recomputed from a sorted file
+# (0 without known parents, else 1 + the larger of the parents' values).
+paths() {
+  awk '!($1 in d) { x = 0
+         if ($2 != "0" && d[$2] + 1 > x) x = d[$2] + 1
+         if ($3 != "0" && d[$3] + 1 > x) x = d[$3] + 1
+         d[$1] = x; s += x; n++; if (x > m) m = x }
+       END { printf "%.3f %d\n", s / n, m }' "$1"
+}
+
+# Animals left when animals whose known parents are all peeled off are peeled
+# off in turn: the animals on loops (and their descendants).
+on_loops() {
+  awk '{ a[NR] = $1; s[NR] = $2; d[NR] = $3; n = NR }
+       END {
+         do {
+           changed = 0
+           for (i = 1; i <= n; i++) {
+             if (done[a[i]]) continue
+             if ((s[i] == "0" || done[s[i]]) && (d[i] == "0" || done[d[i]])) { done[a[i]] = 1; changed = 1 }
+           }
+         } while (changed)
+         for (i = 1; i <= n; i++) if (!done[a[i]]) left++
+         print left + 0
+       }' "$1"
+}
+
+# Longest run of consecutive lines where each line's sire is the previous animal.
+longest_chain() {
+  awk '{ if ($2 == prev) run++; else run = 1; if (run > m) m = run; prev = $1 } END { print m }' "$1"
+}
+
+n=1000
+for shape in livestock herdbook; do
+  "$pedsim" -n $n --shape $shape --seed 7 -o a.txt --stats a.stats
+  "$pedsim" -n $n --shape $shape --seed 7 >b.txt
+  "$pedsim" -n $n --shape $shape --seed 8 -o c.txt
+  check "$shape: $n lines" lines_are a.txt $n
+  check "$shape: well-formed lines" well_formed a.txt
+  check "$shape: parents before progeny" parents_first a.txt
+  check "$shape: no repeated animal" [ "$(repeats a.txt)" = 0 ]
+  check "$shape: same seed gives the same bytes (file and stdout)" cmp -s a.txt b.txt
+  check "$shape: another seed gives another pedigree" fails cmp -s a.txt c.txt
+  check "$shape: some unknown parents" grep -q ' 0' a.txt
+  check "$shape: some known parents" grep -qv ' 0 0$' a.txt
+  check "$shape: stats lines" [ "$(stat_value a.stats lines)" = $n ]
+  read -r mean max < <(paths a.txt)
+  check "$shape: stats mean longest path ($mean)" [ "$(stat_value a.stats mean_longest_path)" = "$mean" ]
+  check "$shape: stats max longest path ($max)" [ "$(stat_value a.stats max_longest_path)" = "$max" ]
+  unknown=$(awk '{ u += ($2 == "0") + ($3 == "0") } END { printf "%.4f", u / (2 * NR) }' a.txt)
+  check "$shape: stats unknown parent share ($unknown)" [ "$(stat_value a.stats unknown_parent_share)" = "$unknown" ]
+  sires=$(awk '$2 != "0" { s[$2] = 1 } END { print length(s) }' a.txt)
+  check "$shape: stats sires ($sires)" [ "$(stat_value a.stats sires)" = "$sires" ]
+done
+
+# Identifiers are distinct also at a size where the pools are large.
+"$pedsim" -n 200000 -o big.txt
+check "200000 lines: no repeated animal" [ "$(repeats big.txt)" = 0 ]
+check "200000 lines: parents before progeny" parents_first big.txt
+
+"$pedsim" -n $n --repeat-rate 0.1 -o r.txt --stats r.stats
+"$pedsim" -n $n --repeat-rate 0.1 -o r2.txt
+reps=$(repeats r.txt)
+check "repeat: $n lines" lines_are r.txt $n
+check "repeat: deterministic" cmp -s r.txt r2.txt
+check "repeat: about 10% repeated lines ($reps)" between "$reps" 50 150
+check "repeat: stats count the repeats" [ "$(stat_value r.stats repeated_lines)" = "$reps" ]
+check "repeat: parents still before progeny" parents_first r.txt
+
+"$pedsim" -n $n --self-parent-rate 0.05 -o s.txt --stats s.stats
+selfs=$(awk '$1 == $2 || $1 == $3 { n++ } END { print n + 0 }' s.txt)
+check "self-parent: $n lines" lines_are s.txt $n
+check "self-parent: some animals are their own parent ($selfs)" between "$selfs" 20 90
+check "self-parent: stats count them" [ "$(stat_value s.stats self_parents)" = "$selfs" ]
+
+for shape in livestock herdbook; do
+  "$pedsim" -n $n --shape $shape -o sorted.txt
+  "$pedsim" -n $n --shape $shape --unsorted -o u.txt
+  "$pedsim" -n $n --shape $shape --unsorted >u2.txt
+  check "unsorted $shape: $n lines" lines_are u.txt $n
+  check "unsorted $shape: deterministic" cmp -s u.txt u2.txt
+  check "unsorted $shape: the same lines as the sorted file" cmp -s <(sort sorted.txt) <(sort u.txt)
+  check "unsorted $shape: some progeny before their parents" fails parents_first u.txt
+done
+
+for len in 1 5 40; do
+  "$pedsim" -n $n --loop $len -o l.txt --stats l.stats
+  check "loop $len: $n lines" lines_are l.txt $n
+  check "loop $len: exactly $len animals on a loop" [ "$(on_loops l.txt)" = $len ]
+  check "loop $len: stats" [ "$(stat_value l.stats loop_animals)" = $len ]
+done
+"$pedsim" -n $n -o plain.txt
+check "no loop without --loop" [ "$(on_loops plain.txt)" = 0 ]
+
+"$pedsim" -n $n --chain 300 -o ch.txt --stats ch.stats
+check "chain: $n lines" lines_are ch.txt $n
+check "chain: parents before progeny" parents_first ch.txt
+check "chain: 300 animals, each the sire of the next" [ "$(longest_chain ch.txt)" = 300 ]
+check "chain: max longest path 299" [ "$(stat_value ch.stats max_longest_path)" = 299 ]
+check "chain: first chain animal is a founder" \
+  awk -v want=300 '{ if ($2 == prev) run++; else { run = 1; first = $0 } prev = $1
+                     if (run == want) { split(first, f, " "); exit !(f[2] == "0" && f[3] == "0") } }' ch.txt
+"$pedsim" -n 500 --chain 500 -o chall.txt
+check "chain over the whole file" [ "$(longest_chain chall.txt)" = 500 ]
+
+"$pedsim" -n $n --chain 100 --loop 10 --repeat-rate 0.05 -o mix.txt
+check "chain, loop and repeats together: $n lines" lines_are mix.txt $n
+check "chain, loop and repeats together: loop" [ "$(on_loops mix.txt)" = 10 ]
+check "chain, loop and repeats together: chain" [ "$(longest_chain mix.txt)" -ge 100 ]
+
+"$pedsim" -n $n -o k.txt --keys 100 --keys-out keys.txt
+"$pedsim" -n $n -o k2.txt --keys 100 --keys-out keys2.txt
+check "keys: the pedigree does not change with --keys" cmp -s k.txt plain.txt
+check "keys: 100 lines" lines_are keys.txt 100
+check "keys: distinct" [ "$(sort -u keys.txt | wc -l)" -eq 100 ]
+check "keys: deterministic" cmp -s keys.txt keys2.txt
+check "keys: every key is an animal of the file" \
+  awk 'NR == FNR { a[$1] = 1; next } !($1 in a) { bad = 1 } END { exit bad }' k.txt keys.txt
+"$pedsim" -n 50 -o k3.txt --keys 100 --keys-out keys3.txt
+check "keys: all animals when fewer than asked" [ "$(sort -u keys3.txt | wc -l)" -eq 50 ]
+
+check "bad option is refused" fails "$pedsim" -n 10 --bogus >/dev/null 2>&1
+check "missing -n is refused" fails "$pedsim" >/dev/null 2>&1
+check "chain longer than the file is refused" fails "$pedsim" -n 10 --chain 11 >/dev/null 2>&1
+check "unwritable output is reported" fails "$pedsim" -n 10 -o /nonexistent/dir/x >/dev/null 2>&1
+
+echo "smoke: $passed passed, $failed failed"
+[ "$failed" = 0 ]
