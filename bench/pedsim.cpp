@@ -506,6 +506,7 @@ class Simulator {
  public:
   Simulator(const Options& o, const Shape& s, LineWriter& w)
       : o_(o), s_(s), w_(w), rng_(o.seed), key_rng_(o.seed ^ 0xC0FFEE1234ULL),
+        drop_rng_(o.seed ^ 0xD1CE5EEDULL),
         dams_(s.years), sires_(s.years), dam_alleles_(s.years), sire_alleles_(s.years) {
     stats_.years = s.years;
     // Line positions of the inserted chain and loop: a third of the remaining
@@ -704,7 +705,7 @@ class Simulator {
     uint32_t al[64];
     if (o_.gene_drop > 0) {
       const int r = o_.gene_drop;
-      const uint64_t bits = rng_.next();
+      const uint64_t bits = drop_rng_.next();
       int ibd = 0;
       for (int k = 0; k < r; ++k) {
         const uint32_t from_sire =
@@ -806,6 +807,7 @@ class Simulator {
   IdFormat ids_;
   Rng rng_;
   Rng key_rng_;
+  Rng drop_rng_;  // gene dropping: its own stream, so the pedigree stays the same
   Stats stats_;
 
   std::vector<std::vector<Dam>> dams_;

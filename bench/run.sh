@@ -40,6 +40,11 @@ while [ $# -gt 0 ]; do
 done
 [ "$quick" = 1 ] && sizes="10000 100000"
 build=$(cd "$build" 2>/dev/null && pwd) || { echo "Error: build folder not found" >&2; exit 2; }
+case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
+if [ -z "${EPOCHREALTIME:-}" ]; then
+  echo "Error: bash 5 or later is needed (EPOCHREALTIME)." >&2
+  exit 2
+fi
 
 gnu_time=/usr/bin/time
 if ! "$gnu_time" -v true >/dev/null 2>&1; then
@@ -61,7 +66,9 @@ for n in $sizes; do
 done
 
 scratch=$(mktemp -d /tmp/haldor-bench.XXXXXX) || exit 1
-trap 'rm -rf "$scratch"' EXIT
+trap 'cd / && rm -rf "$scratch"' EXIT
+# Every command runs in the scratch folder: result and error files land there.
+cd "$scratch" || exit 1
 report="$scratch/report.md"
 : >"$report"
 mods="$build/modules"
@@ -75,17 +82,17 @@ pretty() {
   if [ "$e" -lt 3 ]; then echo "$1"; elif [ "$n" = 1 ]; then echo "10^$e"; else echo "$n*10^$e"; fi
 }
 
-now() { date +%s.%N; }
 
 # measure NAME LINES CMD...: runs CMD in the scratch folder under GNU time and a
 # time limit; sets m_sec, m_rss, m_rc, m_note. Console output goes to NAME.log.
 measure() {
   local name=$1 lines=$2; shift 2
   local t0 t1 log="$scratch/$name.log" tv="$scratch/$name.time"
-  t0=$(now)
-  (cd "$scratch" && "$gnu_time" -v -o "$tv" timeout -k 5 "$timeout_s" "$@" >"$log" 2>&1)
+  t0=$EPOCHREALTIME
+  "$gnu_time" -v -o "$tv" timeout -k 5 "$timeout_s" "$@" >"$log" 2>&1
   m_rc=$?
-  t1=$(now)
+  t1=$EPOCHREALTIME
+  t0=${t0/,/.} t1=${t1/,/.}
   m_sec=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }')
   m_rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$tv" 2>/dev/null)
   [ -n "$m_rss" ] || m_rss=0
@@ -97,6 +104,9 @@ measure() {
     local errors
     errors=$(grep -c '^Error' "$log" 2>/dev/null)
     [ "${errors:-0}" -gt 0 ] && m_note="${errors} 'Error' line(s) on the console: $(grep -m1 '^Error' "$log" | cut -c1-60)"
+    if grep -q 'Loop error' "$log" 2>/dev/null; then
+      m_note="${m_note:+$m_note; }console: $(grep -m1 -o 'Loop error[^.]*' "$log")"
+    fi
   fi
   : "$lines"
 }
@@ -130,6 +140,10 @@ have() { [ -x "$mods/$1" ]; }
 
 missing=""
 for m in Quorel Tavisk Nembril Folvane; do have "$m" || missing="$missing $m"; done
+
+# Fixed cost of one measurement (shell, GNU time, timeout, process start).
+measure overhead 0 true
+overhead_sec=$m_sec
 
 header="| command | lines | seconds | ratio to wc -w | peak RSS (KB) | bytes/line | exit |"
 rule="|---|---:|---:|---:|---:|---:|---:|"
@@ -271,6 +285,7 @@ mkdir -p "$(dirname "$out")"
   echo "Columns: seconds = wall time; ratio = seconds / seconds of \`wc -w\` on the same file in this run;"
   echo "peak RSS = maximum resident set size reported by GNU time; bytes/line = peak RSS / lines;"
   echo "exit = exit status (255 is the modules' status -1). See bench/README.md."
+  echo "Each time includes a fixed measurement cost of about ${overhead_sec} s (timing \`true\`)."
   cat "$report"
 } >"$out"
 say "Results written to $out"

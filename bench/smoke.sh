@@ -164,6 +164,9 @@ check "chain, loop and repeats together: chain" [ "$(longest_chain mix.txt)" -ge
 "$pedsim" -n $n -o k.txt --keys 100 --keys-out keys.txt
 "$pedsim" -n $n -o k2.txt --keys 100 --keys-out keys2.txt
 check "keys: the pedigree does not change with --keys" cmp -s k.txt plain.txt
+"$pedsim" -n $n -o g.txt --gene-drop 8 --stats g.stats
+check "gene drop: the pedigree does not change with --gene-drop" cmp -s g.txt plain.txt
+check "gene drop: an estimate of mean F" grep -q '^gene_drop_mean_F 0\.[0-9]' g.stats
 check "keys: 100 lines" lines_are keys.txt 100
 check "keys: distinct" [ "$(sort -u keys.txt | wc -l)" -eq 100 ]
 check "keys: deterministic" cmp -s keys.txt keys2.txt
