@@ -549,7 +549,6 @@ class Simulator {
 
   const Stats& stats() const { return stats_; }
   const std::vector<uint64_t>& keys() const { return keys_; }
-  uint64_t key_seen() const { return key_seen_; }
 
  private:
   // One written line; sire/dam kNone when unknown.
@@ -643,6 +642,7 @@ class Simulator {
       stats_.max_daughters = std::max<uint64_t>(stats_.max_daughters, s.daughters);
     }
     stats_.dams_used += dam_used_[y];
+    dam_used_[y] = 0;
     std::vector<Sire>().swap(sires_[y]);
     std::vector<Dam>().swap(dams_[y]);
     Alleles().swap(dam_alleles_[y]);

@@ -104,6 +104,10 @@ for shape in livestock herdbook; do
   check "$shape: stats unknown parent share ($unknown)" [ "$(stat_value a.stats unknown_parent_share)" = "$unknown" ]
   sires=$(awk '$2 != "0" { s[$2] = 1 } END { print length(s) }' a.txt)
   check "$shape: stats sires ($sires)" [ "$(stat_value a.stats sires)" = "$sires" ]
+  dams=$(awk '$3 != "0" { s[$3] = 1 } END { print length(s) }' a.txt)
+  check "$shape: stats dams ($dams)" [ "$(stat_value a.stats dams)" = "$dams" ]
+  founders=$(awk '$2 == "0" && $3 == "0" { n++ } END { print n + 0 }' a.txt)
+  check "$shape: stats founders ($founders)" [ "$(stat_value a.stats founders)" = "$founders" ]
 done
 
 # Identifiers are distinct also at a size where the pools are large.
