@@ -43,6 +43,10 @@ HashEntry* HashTable::add_key(SymbolId id, std::uint8_t usage, std::int32_t addr
   }
 }
 
+void HashTable::reserve_for_pool() {
+  if (entry_.size() < pool_.size()) entry_.resize(pool_.size());
+}
+
 HashEntry* HashTable::add_key(std::string_view key, std::uint8_t usage, std::int32_t address) {
   if (key.empty()) return nullptr;
   SymbolId id;
@@ -111,8 +115,8 @@ void HashTable::del_list(std::uint32_t bucket) {
 }
 
 void HashTable::clear_hashtable() {
-  std::vector<HashEntry>().swap(entry_);
-  std::vector<SymbolId>().swap(inserted_);
+  decltype(entry_)().swap(entry_);
+  decltype(inserted_)().swap(inserted_);
   live_ = 0;
 }
 

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "huge_alloc.h"
 #include "symbols.h"
 
 namespace haldor {
@@ -51,6 +52,15 @@ class HashTable {
   HashEntry* add_key(std::string_view key, std::uint8_t usage, std::int32_t address);
   HashEntry* add_key(SymbolId id, std::uint8_t usage, std::int32_t address);
 
+  // Asks the processor to fetch the entry of `id`: loops over millions of
+  // records run much faster when they prefetch a few records ahead.
+  void prefetch(SymbolId id) const {
+    if (id < entry_.size()) __builtin_prefetch(&entry_[id]);
+  }
+  // Makes room for an entry for every id of the pool, so that add_key of
+  // those ids allocates nothing.
+  void reserve_for_pool();
+
   std::int32_t get_count(std::string_view key);
   std::uint8_t get_usage(std::string_view key);
   std::int32_t get_address(std::string_view key);
@@ -78,8 +88,8 @@ class HashTable {
  private:
   SymbolPool& pool_;
   std::uint32_t buckets_;
-  std::vector<HashEntry> entry_;     // indexed by symbol id
-  std::vector<SymbolId> inserted_;   // ids of the entries, in insertion order
+  std::vector<HashEntry, HugeAllocator<HashEntry>> entry_;     // indexed by symbol id
+  std::vector<SymbolId, HugeAllocator<SymbolId>> inserted_;   // ids of the entries, in insertion order
   std::size_t live_ = 0;
 };
 

@@ -126,8 +126,32 @@ long read_pedigree(Pedigree& ped, const std::string& filename, const FieldRules&
     return 0;
   }
 
+  // Fields are cleaned into a batch of records and interned together, which
+  // lets the pool overlap the memory latency of its lookups.
+  constexpr std::size_t kBatchRecords = 64;
   std::string token;
-  PedRecord record;
+  std::string batch_text;
+  std::size_t offset[kBatchRecords * 3];
+  std::size_t length[kBatchRecords * 3];
+  std::string_view views[kBatchRecords * 3];
+  SymbolId ids[kBatchRecords * 3];
+  std::size_t in_batch = 0;
+  auto flush = [&] {
+    for (std::size_t k = 0; k < in_batch * 3; ++k) views[k] = std::string_view(batch_text).substr(offset[k], length[k]);
+    ped.pool.intern_many(views, in_batch * 3, ids);
+    PedRecord* first = ped.PED.data() + (ped.PED.size() - in_batch);
+    for (std::size_t r = 0; r < in_batch; ++r) {
+      first[r].animal = ids[3 * r];
+      first[r].sire = ids[3 * r + 1];
+      first[r].dam = ids[3 * r + 2];
+    }
+    batch_text.clear();
+    in_batch = 0;
+  };
+  auto end_record = [&] {
+    ped.PED.push_back(PedRecord{});
+    if (++in_batch == kBatchRecords) flush();
+  };
   int field = 0;
   try {
     for (;;) {
@@ -135,23 +159,27 @@ long read_pedigree(Pedigree& ped, const std::string& filename, const FieldRules&
       if (status == kNoField) {
         // A last line without a line end that stopped on a delimiter still
         // counts, as it would with its line end.
-        if (field > 0) ped.PED.push_back(record);
+        if (field > 0) {
+          for (int f = field; f < 3; ++f) offset[in_batch * 3 + static_cast<std::size_t>(f)] = length[in_batch * 3 + static_cast<std::size_t>(f)] = 0;
+          end_record();
+        }
         break;
       }
       if (field < 3) {
         std::string_view id = clean_field(token, rules);
-        SymbolId sym = id.empty() ? kNoSymbol : ped.pool.intern(id);
-        if (field == 0) record.animal = sym;
-        else if (field == 1) record.sire = sym;
-        else record.dam = sym;
+        const std::size_t k = in_batch * 3 + static_cast<std::size_t>(field);
+        offset[k] = batch_text.size();
+        length[k] = id.size();
+        batch_text.append(id);
       }
       ++field;
       if (status == kLastField) {
-        ped.PED.push_back(record);
-        record = PedRecord{};
+        for (int f = field; f < 3; ++f) offset[in_batch * 3 + static_cast<std::size_t>(f)] = length[in_batch * 3 + static_cast<std::size_t>(f)] = 0;
+        end_record();
         field = 0;
       }
     }
+    flush();
   } catch (const std::bad_alloc&) {
     std::fprintf(console, "%s\n", texts.out_of_memory_reading);
     close_ped(ped);
@@ -190,7 +218,7 @@ long read_ped_fwf(Pedigree& ped, const std::string& filename, const ColumnTable&
 }
 
 int close_ped(Pedigree& ped) {
-  std::vector<PedRecord>().swap(ped.PED);
+  decltype(ped.PED)().swap(ped.PED);
   ped.pool.clear();
   return 0;
 }

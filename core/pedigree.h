@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "get_token.h"
+#include "huge_alloc.h"
 #include "symbols.h"
 
 namespace haldor {
@@ -48,7 +49,7 @@ struct PedRecord {
 // The record table `PED` of one run, with the strings its ids refer to.
 struct Pedigree {
   SymbolPool pool;
-  std::vector<PedRecord> PED;
+  std::vector<PedRecord, HugeAllocator<PedRecord>> PED;
 
   long MAXANIMAL() const { return static_cast<long>(PED.size()); }
   std::string_view name(SymbolId id) const { return pool.view(id); }

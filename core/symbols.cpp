@@ -1,13 +1,13 @@
 #include "symbols.h"
 
-#include <cstring>
 #include <new>
 
 namespace haldor {
 
 namespace {
-constexpr std::size_t kBlockBytes = 1 << 20;
+constexpr std::size_t kBlockBytes = std::size_t{1} << 22;  // 4 MiB, the offset range of a slot
 constexpr std::size_t kMinSlots = 1024;
+constexpr std::size_t kBatch = 32;
 }  // namespace
 
 std::uint32_t fnv1a(std::string_view s) {
@@ -22,36 +22,42 @@ std::uint32_t fnv1a(std::string_view s) {
 SymbolPool::SymbolPool() { clear(); }
 
 void SymbolPool::clear() {
-  text_.assign(1, "");
-  length_.assign(1, 0);
-  hash_.assign(1, 0);
-  slots_.assign(kMinSlots, kNoSymbol);
+  static const char kEmpty[kHeader + 1] = {};
+  text_.assign(1, kEmpty);
+  slots_.assign(kMinSlots, 0);
   mask_ = kMinSlots - 1;
   blocks_.clear();
-  block_pos_ = nullptr;
-  block_left_ = 0;
+  block_used_ = 0;
+  current_block_ = 0;
+  have_block_ = false;
 }
 
 void SymbolPool::reserve(std::size_t expected) {
   text_.reserve(expected + 1);
-  length_.reserve(expected + 1);
-  hash_.reserve(expected + 1);
   std::size_t want = kMinSlots;
   while (want < expected + expected / 3) want <<= 1;
   while (slots_.size() < want) grow_slots();
 }
 
 SymbolId SymbolPool::lookup(std::string_view s, std::uint32_t h, std::size_t* slot) const {
+  const std::uint64_t tag = tag_of(h);
   std::size_t i = h & mask_;
   for (;;) {
-    SymbolId id = slots_[i];
-    if (id == kNoSymbol) {
+    const std::uint64_t v = slots_[i];
+    if (v == 0) {
       *slot = i;
       return kNoSymbol;
     }
-    if (hash_[id] == h && length_[id] == s.size() && std::memcmp(text_[id], s.data(), s.size()) == 0) {
-      *slot = i;
-      return id;
+    if ((v & ~((std::uint64_t{1} << kPlaceBits) - 1)) == tag) {
+      const char* rec = record_at(v);
+      std::uint32_t length;
+      std::memcpy(&length, rec + sizeof(SymbolId), sizeof length);
+      if (length == s.size() && std::memcmp(rec + kHeader, s.data(), s.size()) == 0) {
+        SymbolId id;
+        std::memcpy(&id, rec, sizeof id);
+        *slot = i;
+        return id;
+      }
     }
     i = (i + 1) & mask_;
   }
@@ -62,66 +68,93 @@ SymbolId SymbolPool::find(std::string_view s) const {
   return lookup(s, fnv1a(s), &slot);
 }
 
-const char* SymbolPool::store(std::string_view s) {
-  if (s.size() + 1 > block_left_) {
-    std::size_t bytes = s.size() + 1 > kBlockBytes / 4 ? s.size() + 1 : kBlockBytes;
-    blocks_.push_back(std::unique_ptr<char[]>(new char[bytes]));
-    if (bytes != kBlockBytes) {
-      // A long identifier gets a block of its own; the current block stays in use.
-      char* own = blocks_.back().get();
-      std::memcpy(own, s.data(), s.size());
-      own[s.size()] = '\0';
-      return own;
+std::uint64_t SymbolPool::store(std::string_view s, SymbolId id, const char** where) {
+  const std::uint32_t length = static_cast<std::uint32_t>(s.size());
+  const std::size_t need = kHeader + s.size() + 1;
+  std::size_t block, offset;
+  if (need > kBlockBytes / 4) {
+    // A long identifier gets a block of its own; the current block stays in use.
+    blocks_.emplace_back(static_cast<char*>(huge_alloc(need)));
+    block = blocks_.size() - 1;
+    offset = 0;
+  } else {
+    if (!have_block_ || need > kBlockBytes - block_used_) {
+      blocks_.emplace_back(static_cast<char*>(huge_alloc(kBlockBytes)));
+      current_block_ = blocks_.size() - 1;
+      block_used_ = 0;
+      have_block_ = true;
     }
-    block_pos_ = blocks_.back().get();
-    block_left_ = bytes;
+    block = current_block_;
+    offset = block_used_;
+    block_used_ += need;
   }
-  char* p = block_pos_;
-  std::memcpy(p, s.data(), s.size());
-  p[s.size()] = '\0';
-  block_pos_ += s.size() + 1;
-  block_left_ -= s.size() + 1;
-  return p;
+  if (block >> (kPlaceBits - kOffsetBits)) throw std::bad_alloc();
+  char* p = blocks_[block].get() + offset;
+  std::memcpy(p, &id, sizeof id);
+  std::memcpy(p + sizeof id, &length, sizeof length);
+  std::memcpy(p + kHeader, s.data(), s.size());
+  p[need - 1] = '\0';
+  *where = p;
+  return (static_cast<std::uint64_t>(block) << kOffsetBits) | offset;
 }
 
 void SymbolPool::grow_slots() {
-  std::vector<SymbolId> bigger(slots_.size() * 2, kNoSymbol);
-  std::size_t mask = bigger.size() - 1;
-  for (SymbolId id : slots_) {
-    if (id == kNoSymbol) continue;
-    std::size_t i = hash_[id] & mask;
-    while (bigger[i] != kNoSymbol) i = (i + 1) & mask;
-    bigger[i] = id;
+  std::vector<std::uint64_t, HugeAllocator<std::uint64_t>> bigger(slots_.size() * 2, 0);
+  const std::size_t mask = bigger.size() - 1;
+  for (std::uint64_t v : slots_) {
+    if (v == 0) continue;
+    const char* rec = record_at(v);
+    std::uint32_t length;
+    std::memcpy(&length, rec + sizeof(SymbolId), sizeof length);
+    std::size_t i = fnv1a(std::string_view(rec + kHeader, length)) & mask;
+    while (bigger[i] != 0) i = (i + 1) & mask;
+    bigger[i] = v;
   }
   slots_.swap(bigger);
   mask_ = mask;
 }
 
-SymbolId SymbolPool::intern(std::string_view s) {
-  const std::uint32_t h = fnv1a(s);
+SymbolId SymbolPool::intern_hashed(std::string_view s, std::uint32_t h) {
   std::size_t slot;
   SymbolId id = lookup(s, h, &slot);
   if (id != kNoSymbol) return id;
   if (text_.size() >= 0xFFFFFFFFu || s.size() >= 0xFFFFFFFFu) throw std::bad_alloc();
 
   // Make every allocation first, so that a failure leaves the pool unchanged.
-  if (text_.size() == text_.capacity()) {
-    const std::size_t more = text_.capacity() * 2;
-    text_.reserve(more);
-    length_.reserve(more);
-    hash_.reserve(more);
-  }
+  if (text_.size() == text_.capacity()) text_.reserve(text_.capacity() * 2);
   if ((text_.size() + 1) * 4 > slots_.size() * 3) {
     grow_slots();
     lookup(s, h, &slot);
   }
-  const char* text = store(s);
   id = static_cast<SymbolId>(text_.size());
-  text_.push_back(text);
-  length_.push_back(static_cast<std::uint32_t>(s.size()));
-  hash_.push_back(h);
-  slots_[slot] = id;
+  const char* where;
+  const std::uint64_t place = store(s, id, &where);
+  text_.push_back(where);
+  slots_[slot] = tag_of(h) | place;
   return id;
+}
+
+SymbolId SymbolPool::intern(std::string_view s) { return intern_hashed(s, fnv1a(s)); }
+
+void SymbolPool::intern_many(const std::string_view* keys, std::size_t n, SymbolId* ids) {
+  std::uint32_t h[kBatch];
+  for (std::size_t start = 0; start < n; start += kBatch) {
+    const std::size_t m = n - start < kBatch ? n - start : kBatch;
+    // Fetch the home slots of the whole batch at once, then the strings they
+    // point at, so the misses overlap instead of queueing one after another.
+    for (std::size_t i = 0; i < m; ++i) {
+      h[i] = fnv1a(keys[start + i]);
+      __builtin_prefetch(&slots_[h[i] & mask_]);
+    }
+    for (std::size_t i = 0; i < m; ++i) {
+      const std::uint64_t v = slots_[h[i] & mask_];
+      if (v != 0) __builtin_prefetch(record_at(v));
+    }
+    for (std::size_t i = 0; i < m; ++i) {
+      const std::string_view key = keys[start + i];
+      ids[start + i] = key.empty() ? kNoSymbol : intern_hashed(key, h[i]);
+    }
+  }
 }
 
 }  // namespace haldor

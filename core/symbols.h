@@ -7,13 +7,22 @@
 //
 // Ids are dense, handed out in the order the strings are first interned, and
 // stay valid for the pool's lifetime. Strings are exact byte strings.
+//
+// Lookups in a table of millions of strings are bound by memory latency, so
+// the slot of a string points straight at its stored bytes (one miss for the
+// slot, one for the text), and intern_many() overlaps the misses of a batch
+// of strings by prefetching.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
+
+#include "huge_alloc.h"
 
 namespace haldor {
 
@@ -33,32 +42,54 @@ class SymbolPool {
   // Returns the id of `s`, adding it when new. Throws std::bad_alloc when
   // memory runs out (the pool is then unchanged). `s` must not be empty.
   SymbolId intern(std::string_view s);
+  // intern() for `n` strings at once, in order: ids[i] = intern(keys[i]).
+  // Empty strings give kNoSymbol. On std::bad_alloc the strings before the
+  // failing one are interned.
+  void intern_many(const std::string_view* keys, std::size_t n, SymbolId* ids);
   // Returns the id of `s`, or kNoSymbol when it was never interned.
   SymbolId find(std::string_view s) const;
 
   std::string_view view(SymbolId id) const {
-    return std::string_view(text_[id], length_[id]);
+    const char* rec = text_[id];
+    std::uint32_t length;
+    std::memcpy(&length, rec + sizeof(SymbolId), sizeof length);
+    return std::string_view(rec + kHeader, length);
   }
   // The FNV-1a value of the string with this id.
-  std::uint32_t hash(SymbolId id) const { return hash_[id]; }
+  std::uint32_t hash(SymbolId id) const { return fnv1a(view(id)); }
   // Number of ids in use plus one (ids run from 1 to size() - 1).
   std::size_t size() const { return text_.size(); }
 
   void clear();
 
  private:
-  SymbolId lookup(std::string_view s, std::uint32_t h, std::size_t* slot) const;
-  void grow_slots();
-  const char* store(std::string_view s);
+  // A stored string: its id, its length, its bytes and a zero byte.
+  static constexpr std::size_t kHeader = sizeof(SymbolId) + sizeof(std::uint32_t);
+  // A slot holds the top 24 bits of the hash and the 40-bit place of the
+  // stored string (block number and offset); 0 is an empty slot.
+  static constexpr int kPlaceBits = 40;
+  static constexpr int kOffsetBits = 22;
 
-  std::vector<const char*> text_;
-  std::vector<std::uint32_t> length_;
-  std::vector<std::uint32_t> hash_;
-  std::vector<SymbolId> slots_;  // open addressing, linear probing; 0 = empty
+  const char* record_at(std::uint64_t slot) const {
+    const std::uint64_t place = slot & ((std::uint64_t{1} << kPlaceBits) - 1);
+    return blocks_[place >> kOffsetBits].get() + (place & ((std::uint64_t{1} << kOffsetBits) - 1));
+  }
+  static std::uint64_t tag_of(std::uint32_t h) { return static_cast<std::uint64_t>(h >> 8) << kPlaceBits; }
+  SymbolId lookup(std::string_view s, std::uint32_t h, std::size_t* slot) const;
+  SymbolId intern_hashed(std::string_view s, std::uint32_t h);
+  void grow_slots();
+  std::uint64_t store(std::string_view s, SymbolId id, const char** where);
+
+  std::vector<const char*, HugeAllocator<const char*>> text_;
+  std::vector<std::uint64_t, HugeAllocator<std::uint64_t>> slots_;  // linear probing
   std::size_t mask_ = 0;
-  std::vector<std::unique_ptr<char[]>> blocks_;
-  char* block_pos_ = nullptr;
-  std::size_t block_left_ = 0;
+  struct FreeBlock {
+    void operator()(char* p) const { std::free(p); }
+  };
+  std::vector<std::unique_ptr<char, FreeBlock>> blocks_;
+  std::size_t block_used_ = 0;  // bytes used in the last regular block
+  std::size_t current_block_ = 0;
+  bool have_block_ = false;
 };
 
 }  // namespace haldor

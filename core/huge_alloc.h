@@ -1,0 +1,48 @@
+// An allocator for the large tables of a run (records, identifier slots,
+// table entries). Tables of millions of entries are looked up at random, and
+// with ordinary 4 KiB pages nearly every lookup also misses the TLB; large
+// allocations are therefore aligned to 2 MiB and offered to the kernel for
+// transparent huge pages. Small allocations are plain malloc.
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+#include <sys/mman.h>
+
+namespace haldor {
+
+constexpr std::size_t kHugePage = std::size_t{1} << 21;
+
+inline void* huge_alloc(std::size_t bytes) {
+  if (bytes >= kHugePage) {
+    const std::size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+    void* p = std::aligned_alloc(kHugePage, rounded);
+    if (!p) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    madvise(p, rounded, MADV_HUGEPAGE);
+#endif
+    return p;
+  }
+  void* p = std::malloc(bytes ? bytes : 1);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
+
+template <typename T>
+struct HugeAllocator {
+  using value_type = T;
+  HugeAllocator() = default;
+  template <typename U>
+  HugeAllocator(const HugeAllocator<U>&) {}
+  T* allocate(std::size_t n) {
+    if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_alloc();
+    return static_cast<T*>(huge_alloc(n * sizeof(T)));
+  }
+  void deallocate(T* p, std::size_t) { std::free(p); }
+  template <typename U>
+  bool operator==(const HugeAllocator<U>&) const { return true; }
+};
+
+}  // namespace haldor
