@@ -191,6 +191,13 @@ for n in $sizes; do
       row "Tavisk ped_loop out.txt" "$n" "$base_sec"
       rm -f "$scratch/$loop_ped"
     fi
+    # The same lines in shuffled blocks: progeny often before their parents.
+    mixed_ped="ped_${n}_unsorted.txt"
+    if "$pedsim" -n "$n" --seed "$seed" --unsorted -o "$scratch/$mixed_ped"; then
+      say "   Tavisk (unsorted)"; measure tavisk_unsorted "$n" "$mods/Tavisk" "$mixed_ped" out.txt
+      row "Tavisk ped_unsorted out.txt" "$n" "$base_sec"
+      rm -f "$scratch/$mixed_ped"
+    fi
   fi
   if have Nembril; then
     say "   Nembril"; measure nembril "$n" "$mods/Nembril" "$ped" "keys_$n.txt" out.txt
