@@ -188,6 +188,7 @@ struct Options {
   std::string stats_file;
   int gene_drop = 0;
   uint64_t keys = 0;
+  bool keys_given = false;
   std::string keys_out;
 };
 
@@ -271,6 +272,7 @@ int parse_options(int argc, char** argv, Options& o) {
     } else if (a == "--keys") {
       if (!value(v)) return 2;
       if (!parse_count(v, o.keys)) return bad(v);
+      o.keys_given = true;
     } else if (a == "--keys-out") {
       if (!value(v)) return 2;
       o.keys_out = v;
@@ -291,7 +293,7 @@ int parse_options(int argc, char** argv, Options& o) {
     std::fprintf(stderr, "Error: --loop and --chain need more lines than -n gives\n");
     return 2;
   }
-  if ((o.keys > 0) != !o.keys_out.empty()) {
+  if (o.keys_given == o.keys_out.empty()) {
     std::fprintf(stderr, "Error: --keys and --keys-out go together\n");
     return 2;
   }
