@@ -60,7 +60,7 @@ void CodedPedigree::resize(std::size_t n) {
 int format_f6(double v, char* out) {
   // Values of 0 up to a billion whose sixth decimal is not a near tie are
   // rounded here; everything else is left to the library.
-  if (v >= 0 && v < 1e9) {
+  if (!std::signbit(v) && v < 1e9) {
     double x = v * 1e6;
     double whole = std::floor(x);
     double frac = x - whole;

@@ -55,8 +55,10 @@ long code_animal(Run& run, RecordCodes& codes);
 // relationship column of each sire, A e_s = T D T' e_s, traced over the
 // ancestors of the sire and of his mates only). The pedigree must pass the
 // checks of code_animal (parents have smaller codes). Fills F[0 .. n].
-// Throws std::bad_alloc when memory runs out.
-void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F);
+// `lane_cap` bounds the bytes of one batch's vectors (0: the default); a batch
+// whose pedigree needs more is run one sire at a time. Throws std::bad_alloc
+// when memory runs out.
+void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::size_t lane_cap = 0);
 
 // The same coefficients by the tabular method: the relationship matrix of all
 // animals that are parents, filled once when it needs no more than

@@ -236,7 +236,7 @@ bool run_batch(const Batch& b, const std::vector<Code>& first, const std::vector
 
 }  // namespace
 
-void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F) {
+void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::size_t lane_cap) {
   const std::size_t n = ped.size();
   F.clear();
 
@@ -268,7 +268,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F) {
   BatchWalk walk(node);
   std::vector<double> T, W;
   std::vector<Code> terms;
-  const std::size_t cap = std::max<std::size_t>(std::size_t(64) << 20, 4 * n);
+  const std::size_t cap = lane_cap ? lane_cap : std::max<std::size_t>(std::size_t(64) << 20, 4 * n);
 
   for (std::size_t i = 0; i < order.size();) {
     std::size_t j = i + 1;

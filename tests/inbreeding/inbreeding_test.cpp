@@ -1,0 +1,227 @@
+#include "inbreeding.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+#include "test_util.h"
+
+namespace haldor::inbreeding {
+namespace {
+
+// The whole relationship matrix, square, by the textbook recursion; F is its
+// diagonal minus one. Deliberately naive: the reference the methods are
+// checked against.
+std::vector<double> brute_force(const CodedPedigree& ped) {
+  const std::size_t n = ped.size();
+  std::vector<std::vector<double>> A(n + 1, std::vector<double>(n + 1, 0.0));
+  for (std::size_t i = 1; i <= n; ++i) {
+    const Code s = ped.sire[i], d = ped.dam[i];
+    for (std::size_t j = 1; j < i; ++j) {
+      A[i][j] = A[j][i] = 0.5 * (A[j][s] + A[j][d]);  // row and column 0 stay 0
+    }
+    A[i][i] = 1.0 + 0.5 * A[s][d];
+  }
+  std::vector<double> F(n + 1, 0.0);
+  for (std::size_t i = 1; i <= n; ++i) F[i] = A[i][i] - 1.0;
+  return F;
+}
+
+struct Animal {
+  Code sire, dam;
+};
+
+CodedPedigree make(const std::vector<Animal>& animals) {
+  CodedPedigree ped;
+  ped.resize(animals.size());
+  for (std::size_t i = 0; i < animals.size(); ++i) {
+    ped.sire[i + 1] = animals[i].sire;
+    ped.dam[i + 1] = animals[i].dam;
+  }
+  return ped;
+}
+
+// A small closed population: few sires, overlapping generations, some
+// unknown parents, so inbreeding builds up over many paths.
+CodedPedigree random_pedigree(unsigned seed, std::size_t n, std::size_t founders) {
+  std::mt19937 rng(seed);
+  std::vector<Animal> animals(n, Animal{0, 0});
+  std::vector<Code> males, females;
+  for (std::size_t i = 1; i <= n; ++i) {
+    Animal& a = animals[i - 1];
+    if (i > founders) {
+      auto pick = [&](const std::vector<Code>& from, std::size_t window) -> Code {
+        if (from.empty() || rng() % 20 == 0) return 0;  // unknown now and then
+        std::size_t lo = from.size() > window ? from.size() - window : 0;
+        return from[lo + rng() % (from.size() - lo)];
+      };
+      a.sire = pick(males, 4);
+      a.dam = pick(females, 30);
+    }
+    (rng() % 2 ? males : females).push_back(static_cast<Code>(i));
+  }
+  return make(animals);
+}
+
+void expect_all_methods(const CodedPedigree& ped, const std::string& what) {
+  const std::vector<double> ref = brute_force(ped);
+  std::vector<double> indirect, batched_one, tabular, tabular_per_animal;
+  inbreeding_indirect(ped, indirect);
+  inbreeding_indirect(ped, batched_one, 1);  // every batch too large: one sire at a time
+  inbreeding_tabular(ped, tabular, std::size_t(1) << 30);
+  inbreeding_tabular(ped, tabular_per_animal, 0);  // no whole matrix: one per animal
+  for (std::size_t c = 1; c <= ped.size(); ++c) {
+    ASSERT_NEAR(indirect[c], ref[c], 1e-12) << what << " animal " << c;
+    ASSERT_NEAR(batched_one[c], ref[c], 1e-12) << what << " animal " << c;
+    ASSERT_NEAR(tabular[c], ref[c], 1e-12) << what << " animal " << c;
+    ASSERT_NEAR(tabular_per_animal[c], ref[c], 1e-12) << what << " animal " << c;
+  }
+}
+
+TEST(Inbreeding, MethodsAgreeWithBruteForceOnRandomPedigrees) {
+  double largest = 0;
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    const CodedPedigree ped = random_pedigree(seed, 200 + 40 * seed, 6 + seed % 5);
+    expect_all_methods(ped, "seed " + std::to_string(seed));
+    for (double f : brute_force(ped)) largest = std::max(largest, f);
+  }
+  EXPECT_GT(largest, 0.3);  // the pedigrees are inbred enough to test anything
+}
+
+TEST(Inbreeding, DocumentedMatings) {
+  // 1, 2, 7 founders; 3, 4 full sibs; 5 their progeny; 6 out of 5 alone;
+  // 8 a half sib of 3 (sire 1); 9 out of the half sibs 3 and 8; 10 sire 1
+  // on his daughter 3.
+  const CodedPedigree ped = make({{0, 0}, {0, 0}, {1, 2}, {1, 2}, {3, 4}, {5, 0}, {0, 0}, {1, 7}, {3, 8},
+                                  {1, 3}});
+  for (auto method : {0, 1}) {
+    std::vector<double> F;
+    if (method == 0)
+      inbreeding_indirect(ped, F);
+    else
+      inbreeding_tabular(ped, F, 1 << 20);
+    EXPECT_DOUBLE_EQ(F[1], 0.0);
+    EXPECT_DOUBLE_EQ(F[3], 0.0);          // unrelated founders
+    EXPECT_DOUBLE_EQ(F[5], 0.25);         // full sibs
+    EXPECT_DOUBLE_EQ(F[6], 0.0);          // one known parent
+    EXPECT_DOUBLE_EQ(F[9], 0.125);        // half sibs 3 and 8
+    EXPECT_DOUBLE_EQ(F[10], 0.25);        // sire and daughter
+    EXPECT_DOUBLE_EQ(mendelian_factor(ped.sire[6], ped.dam[6], F), 0.6875);
+    EXPECT_DOUBLE_EQ(mendelian_factor(ped.sire[3], ped.dam[3], F), 0.5);
+  }
+}
+
+TEST(Inbreeding, DeepFullSibLinesHaveNoDepthOrAncestorLimit) {
+  // Two founders, then 1500 generations of full-sib pairs: F_t = (1 + 2 F_t-1
+  // + F_t-2) / 4, ancestral paths thousands of generations long and 3000
+  // distinct ancestors (far beyond any fixed table).
+  std::vector<Animal> a = {{0, 0}, {0, 0}};
+  for (int g = 0; g < 1500; ++g) {
+    const Code s = static_cast<Code>(a.size() - 1), d = static_cast<Code>(a.size());
+    a.push_back({s, d});
+    a.push_back({s, d});
+  }
+  const CodedPedigree ped = make(a);
+  std::vector<double> F, T;
+  inbreeding_indirect(ped, F);
+  inbreeding_tabular(ped, T, std::size_t(1) << 30);
+  double f1 = 0, f2 = 0;  // the two generations before: founders count as 0
+  for (std::size_t c = 3; c <= ped.size(); c += 2) {
+    const double f = c == 3 ? 0.0 : (1 + 2 * f1 + f2) / 4;
+    ASSERT_NEAR(F[c], f, 1e-12) << c;
+    ASSERT_NEAR(F[c + 1], f, 1e-12) << c;
+    ASSERT_NEAR(T[c], f, 1e-12) << c;
+    f2 = f1;
+    f1 = f;
+  }
+  EXPECT_GT(F[ped.size()], 0.999999);
+}
+
+TEST(Inbreeding, RepeatedAndMissingRecordsAreNotComputed) {
+  CodedPedigree ped = make({{0, 0}, {0, 0}, {1, 2}, {1, 2}, {3, 4}, {3, 4}});
+  ped.live[6] = 0;  // a repeat of an earlier animal: nothing refers to it
+  std::vector<double> F;
+  inbreeding_indirect(ped, F);
+  EXPECT_DOUBLE_EQ(F[5], 0.25);
+  EXPECT_DOUBLE_EQ(F[6], 0.0);
+  inbreeding_tabular(ped, F, 0);
+  EXPECT_DOUBLE_EQ(F[5], 0.25);
+  EXPECT_DOUBLE_EQ(F[6], 0.0);
+}
+
+TEST(Completeness, SharesAndIndex) {
+  // 1..8 founders, 9..12 their progeny, 13, 14 the next generation, 15 out
+  // of 13 and 14: three complete generations.
+  const CodedPedigree ped = make({{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 2}, {3, 4},
+                                  {5, 6}, {7, 8}, {9, 10}, {11, 12}, {13, 14}, {13, 0}, {9, 10}});
+  Completeness comp;
+  comp.compute(ped);
+  float a[10], pci[5];
+  comp.values(13, 14, a);
+  const float three[10] = {1, 1, 1, 0, 0, 1, 1, 1, 0, 0};
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(a[i], three[i]) << i;
+  calcPCI(pci, a);
+  const float index[5] = {1, 1, 1, 0.75f, 0.6f};
+  for (int i = 0; i < 5; ++i) EXPECT_FLOAT_EQ(pci[i], index[i]) << i;
+
+  comp.values(9, 10, a);  // grandparents known, nothing beyond
+  calcPCI(pci, a);
+  char text[64];
+  std::snprintf(text, sizeof text, "%4.2f %4.2f %4.2f %4.2f %4.2f", static_cast<double>(pci[0]),
+                static_cast<double>(pci[1]), static_cast<double>(pci[2]), static_cast<double>(pci[3]),
+                static_cast<double>(pci[4]));
+  EXPECT_STREQ(text, "1.00 1.00 0.67 0.50 0.40");
+
+  comp.values(13, 0, a);  // dam missing: no index at all, however complete the sire side
+  calcPCI(pci, a);
+  const float sire_only[10] = {1, 1, 1, 0, 0, 0, 0, 0, 0, 0};
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(a[i], sire_only[i]) << i;
+  for (float v : pci) EXPECT_EQ(v, 0.0f);
+
+  comp.values(0, 0, a);  // a founder
+  for (float v : a) EXPECT_EQ(v, 0.0f);
+}
+
+TEST(Completeness, FiveCompleteGenerationsAndInbredPositions) {
+  // A full binary tree of six generations: 32 founders, then pairs.
+  std::vector<Animal> a(32, Animal{0, 0});
+  std::size_t from = 1, width = 32;
+  while (width > 1) {
+    for (std::size_t k = 0; k < width; k += 2)
+      a.push_back({static_cast<Code>(from + k), static_cast<Code>(from + k + 1)});
+    from += width;
+    width /= 2;
+  }
+  const CodedPedigree ped = make(a);
+  Completeness comp;
+  comp.compute(ped);
+  float v[10], pci[5];
+  const Code last = static_cast<Code>(ped.size());
+  comp.values(ped.sire[last], ped.dam[last], v);
+  calcPCI(pci, v);
+  for (float x : v) EXPECT_EQ(x, 1.0f);
+  for (float x : pci) EXPECT_EQ(x, 1.0f);
+}
+
+TEST(Format, SixDecimalsLikePrintf) {
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::vector<double> values = {0.0, 1.0, 0.25, 1.454545454545, 2.0, 0.0000005, 0.0000015, 0.9999995, 1.3333333333,
+                                4.0, 1e8, 123456.1234565, 0.1234565, 5e-7, 2.5e-6};
+  for (int i = 0; i < 200000; ++i) values.push_back(unit(rng) * (i % 3 == 0 ? 4.0 : 1.0));
+  for (int i = 0; i < 1000; ++i) values.push_back(std::ldexp(static_cast<double>(rng() % 4096), -12 - i % 30));
+  values.push_back(-0.0);
+  values.push_back(-0.5);
+  values.push_back(INFINITY);
+  for (double v : values) {
+    char mine[64], ref[64];
+    format_f6(v, mine);
+    std::snprintf(ref, sizeof ref, "%f", v);
+    ASSERT_STREQ(mine, ref) << v;
+  }
+}
+
+}  // namespace
+}  // namespace haldor::inbreeding
