@@ -83,10 +83,10 @@ pretty() {
 }
 
 
-# measure NAME LINES CMD...: runs CMD in the scratch folder under GNU time and a
+# measure NAME CMD...: runs CMD in the scratch folder under GNU time and a
 # time limit; sets m_sec, m_rss, m_rc, m_note. Console output goes to NAME.log.
 measure() {
-  local name=$1 lines=$2; shift 2
+  local name=$1; shift
   local t0 t1 log="$scratch/$name.log" tv="$scratch/$name.time"
   t0=$EPOCHREALTIME
   "$gnu_time" -v -o "$tv" timeout -k 5 "$timeout_s" "$@" >"$log" 2>&1
@@ -108,7 +108,9 @@ measure() {
       m_note="${m_note:+$m_note; }console: $(grep -m1 -o 'Loop error[^.]*' "$log")"
     fi
   fi
-  : "$lines"
+  if [ "$m_rc" -gt 128 ] && [ "$m_rc" != 137 ] && [ "$m_rc" != 255 ]; then
+    m_note="${m_note:+$m_note; }ended by signal $((m_rc - 128))"
+  fi
 }
 
 # row LABEL LINES BASE_SECONDS [EXTRA...]: appends a table row from the last measure.
@@ -127,7 +129,7 @@ row() {
 baseline() {
   local file=$1 lines=$2 best="" i
   for i in 1 2 3; do
-    measure wc "$lines" env LC_ALL=C wc -w "$file"
+    measure wc env LC_ALL=C wc -w "$file"
     if [ -z "$best" ] || awk -v a="$m_sec" -v b="$best" 'BEGIN { exit !(a < b) }'; then
       best=$m_sec; best_rss=$m_rss
     fi
@@ -142,7 +144,7 @@ missing=""
 for m in Quorel Tavisk Nembril Folvane; do have "$m" || missing="$missing $m"; done
 
 # Fixed cost of one measurement (shell, GNU time, timeout, process start).
-measure overhead 0 true
+measure overhead true
 overhead_sec=$m_sec
 
 header="| command | lines | seconds | ratio to wc -w | peak RSS (KB) | bytes/line | exit |"
@@ -155,7 +157,7 @@ for n in $sizes; do
   say "== size $p"
   ped="ped_$n.txt"
   keys_n=$((n < 100000 ? n : 100000))
-  measure pedsim "$n" "$pedsim" -n "$n" --seed "$seed" -o "$ped" --stats "ped_$n.stats" \
+  measure pedsim "$pedsim" -n "$n" --seed "$seed" -o "$ped" --stats "ped_$n.stats" \
     --keys "$keys_n" --keys-out "keys_$n.txt"
   gen_sec=$m_sec gen_rss=$m_rss gen_rc=$m_rc
   if [ "$gen_rc" != 0 ]; then say "Error: pedsim failed for size $n"; exit 1; fi
@@ -179,35 +181,35 @@ for n in $sizes; do
   row "pedsim -n $p" "$n" "$base_sec"
 
   if have Quorel; then
-    say "   Quorel"; measure quorel "$n" "$mods/Quorel" "$ped" out.txt
+    say "   Quorel"; measure quorel "$mods/Quorel" "$ped" out.txt
     row "Quorel ped out.txt" "$n" "$base_sec"
   fi
   if have Tavisk; then
-    say "   Tavisk"; measure tavisk "$n" "$mods/Tavisk" "$ped" out.txt
+    say "   Tavisk"; measure tavisk "$mods/Tavisk" "$ped" out.txt
     row "Tavisk ped out.txt" "$n" "$base_sec"
     loop_ped="ped_${n}_loop.txt"
     if "$pedsim" -n "$n" --seed "$seed" --loop 10 -o "$scratch/$loop_ped"; then
-      say "   Tavisk (loop)"; measure tavisk_loop "$n" "$mods/Tavisk" "$loop_ped" out.txt
+      say "   Tavisk (loop)"; measure tavisk_loop "$mods/Tavisk" "$loop_ped" out.txt
       row "Tavisk ped_loop out.txt" "$n" "$base_sec"
       rm -f "$scratch/$loop_ped"
     fi
     # The same lines in shuffled blocks: progeny often before their parents.
     mixed_ped="ped_${n}_unsorted.txt"
     if "$pedsim" -n "$n" --seed "$seed" --unsorted -o "$scratch/$mixed_ped"; then
-      say "   Tavisk (unsorted)"; measure tavisk_unsorted "$n" "$mods/Tavisk" "$mixed_ped" out.txt
+      say "   Tavisk (unsorted)"; measure tavisk_unsorted "$mods/Tavisk" "$mixed_ped" out.txt
       row "Tavisk ped_unsorted out.txt" "$n" "$base_sec"
       rm -f "$scratch/$mixed_ped"
     fi
   fi
   if have Nembril; then
-    say "   Nembril"; measure nembril "$n" "$mods/Nembril" "$ped" "keys_$n.txt" out.txt
+    say "   Nembril"; measure nembril "$mods/Nembril" "$ped" "keys_$n.txt" out.txt
     m_note="${m_note:+$m_note; }$keys_n keys"
     row "Nembril ped keys out.txt" "$n" "$base_sec"
   fi
   if have Folvane; then
-    say "   Folvane"; measure folvane "$n" "$mods/Folvane" "$ped" out.txt
+    say "   Folvane"; measure folvane "$mods/Folvane" "$ped" out.txt
     row "Folvane ped out.txt" "$n" "$base_sec"
-    say "   Folvane -p"; measure folvane_p "$n" "$mods/Folvane" -p "$ped" out.txt
+    say "   Folvane -p"; measure folvane_p "$mods/Folvane" -p "$ped" out.txt
     row "Folvane -p ped out.txt" "$n" "$base_sec"
   fi
   rm -f "$scratch/$ped" "$scratch/out.txt" "$scratch/keys_$n.txt"
@@ -229,7 +231,7 @@ if have Folvane; then
     "$pedsim" -n "$n" --seed "$seed" -o "$scratch/$ped" || exit 1
     baseline "$ped" "$n"
     row "wc -w ped ($p)" "$n" "$base_sec"
-    measure folvane_t "$n" "$mods/Folvane" -t "$ped" out.txt
+    measure folvane_t "$mods/Folvane" -t "$ped" out.txt
     row "Folvane -t ped out.txt" "$n" "$base_sec"
     rm -f "$scratch/$ped" "$scratch/out.txt"
   done
@@ -262,8 +264,8 @@ if have Folvane; then
     st="$scratch/hb_$n.stats"
     baseline "$ped" "$n"
     row "wc -w ped" "$n" "$base_sec" "" "" "" "" ""
-    measure folvane_hb "$n" "$mods/Folvane" "$ped" out.txt
-    if [ -s "$scratch/out.txt" ]; then
+    measure folvane_hb "$mods/Folvane" "$ped" out.txt
+    if [ "$m_rc" = 0 ] && [ -s "$scratch/out.txt" ]; then
       fstat=$(awk '{ s += $NF; if (NR == 1 || $NF > m) m = $NF } END { if (NR) printf "%.4f %.4f", s / NR, m }' "$scratch/out.txt")
     else
       fstat="- -"
