@@ -139,5 +139,25 @@ TEST(SymbolPool, ManyAndLongIdentifiers) {
   EXPECT_EQ(pool.find("ID100000"), kNoSymbol);
 }
 
+TEST(SymbolPool, BatchInterningMatchesOneByOne) {
+  // Batches hold repeats of their own strings, empties and strings of earlier
+  // batches; ids must come out as if interned one at a time.
+  std::vector<std::string> keys;
+  for (int i = 0; i < 5000; ++i) {
+    std::string key;
+    if (i % 7 != 0) key = "K" + std::to_string((i * 7919) % 1500);
+    keys.push_back(key);
+  }
+  std::vector<std::string_view> views(keys.begin(), keys.end());
+  SymbolPool batched, single;
+  std::vector<SymbolId> ids(keys.size());
+  batched.intern_many(views.data(), views.size(), ids.data());
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    SymbolId expected = keys[i].empty() ? kNoSymbol : single.intern(keys[i]);
+    ASSERT_EQ(ids[i], expected) << i;
+  }
+  EXPECT_EQ(batched.size(), single.size());
+}
+
 }  // namespace
 }  // namespace haldor
