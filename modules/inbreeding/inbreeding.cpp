@@ -226,7 +226,6 @@ long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
     }
   }
   if (!file.commit()) {
-    std::fputs("\n", con);
     print_write_error(con, name);
     return -1;
   }
