@@ -145,7 +145,7 @@ TEST(SymbolPool, BatchInterningMatchesOneByOne) {
   std::vector<std::string> keys;
   for (int i = 0; i < 5000; ++i) {
     std::string key;
-    if (i % 7 != 0) key = "K" + std::to_string((i * 7919) % 1500);
+    if (i % 7 != 0) key.assign(1, 'K').append(std::to_string((i * 7919) % 1500));
     keys.push_back(key);
   }
   std::vector<std::string_view> views(keys.begin(), keys.end());
