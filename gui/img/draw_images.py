@@ -298,7 +298,7 @@ def draw_icon(path, base, accent):
     male(d, sire[0], sire[1], r, accent + (255,), white, 10 * SS)
     female(d, dam[0], dam[1], r, accent + (255,), white, 10 * SS)
     male(d, child[0], child[1], r, white, white, 10 * SS)
-    d.text((child[0] - 14 * SS, child[1] - 24 * SS), "H", font=font(40 * SS), fill=base + (255,))
+    centred_text(d, (child[0] - r, child[1] - r, child[0] + r, child[1] + r), "H", font(40 * SS), base + (255,))
     big = img.resize((256, 256), Image.LANCZOS)
     big.save(path, format="ICO", sizes=[(16, 16), (24, 24), (32, 32), (48, 48), (64, 64), (128, 128), (256, 256)])
 

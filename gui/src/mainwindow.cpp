@@ -82,18 +82,20 @@ QString MainWindow::aboutText()
         "Developed in C++ with the Qt 5 framework and the GNU compiler collection.\n"
         "\n"
         "Authors:\n"
+        "The HALDOR development team,\n"
         "Animal Genetics and Breeding Division,\n"
         "Ovine Resources Institute (OVRI), TOLMA,\n"
         "1500 Kestrel Road, Tolma, Haldor Valley.\n"
         "\n"
         "License terms, permissions and disclaimers:\n"
-        "==================================================\n"
+        "========================================\n"
         "This software is owned by the Ovine Resources Institute (OVRI), TOLMA.\n"
         "Permission is granted to use, copy and distribute this software free of charge\n"
         "for academic and research purposes only.\n"
-        "THE SOFTWARE IS PROVIDED \"AS IS\", WITHOUT WARRANTY OF ANY KIND, EXPRESS OR IMPLIED.\n"
-        "IN NO EVENT SHALL THE AUTHORS OR THE RIGHTS HOLDER BE LIABLE FOR ANY CLAIM,\n"
-        "DAMAGES OR OTHER LIABILITY ARISING FROM THE USE OF THIS SOFTWARE.");
+        "THE SOFTWARE IS PROVIDED \"AS IS\", WITHOUT WARRANTY OF ANY KIND,\n"
+        "EXPRESS OR IMPLIED. IN NO EVENT SHALL THE AUTHORS OR THE RIGHTS\n"
+        "HOLDER BE LIABLE FOR ANY CLAIM, DAMAGES OR OTHER LIABILITY\n"
+        "ARISING FROM THE USE OF THIS SOFTWARE.");
 }
 
 } // namespace haldorin

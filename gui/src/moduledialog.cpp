@@ -59,14 +59,6 @@ QString ModuleDialog::moduleFile() const
     return moduleFileName(traits_.module);
 }
 
-template <class T> T* ModuleDialog::need(const char* name)
-{
-    T* widget = findChild<T*>(QString::fromLatin1(name));
-    if (!widget)
-        qFatal("The form of %s has no widget %s", qPrintable(objectName()), name);
-    return widget;
-}
-
 void ModuleDialog::initialise()
 {
     qle_PedFileEntry = need<QLineEdit>("qle_PedFileEntry");

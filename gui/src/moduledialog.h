@@ -172,8 +172,17 @@ protected slots:
 private slots:
     void selectInputDelimiter();
 
+protected:
+    // A widget of the form by object name; a form without it is a build fault.
+    template <class T> T* need(const char* name)
+    {
+        T* widget = findChild<T*>(QString::fromLatin1(name));
+        if (!widget)
+            qFatal("The form of %s has no widget %s", qPrintable(objectName()), name);
+        return widget;
+    }
+
 private:
-    template <class T> T* need(const char* name);
     void applyFreeFormatDefaults();
     bool fixedColumnsPass();
     bool resultChecks(bool sampleView);
