@@ -3,6 +3,7 @@
 #include "output.h"
 
 #include <getopt.h>
+#include <new>
 #include <unistd.h>
 
 namespace haldor {
@@ -180,7 +181,13 @@ int run_frame(int argc, char** argv, Module& module, std::FILE* console) {
                            : read_ped_dsf(run.ped, s.input(), s.delimiters, s.merge, rules, info.reader, console);
   if (records == 0) return kFailure;
 
-  status = module.work(run);
+  try {
+    status = module.work(run);
+  } catch (const std::bad_alloc&) {
+    // Whatever the module was writing is dropped with its temporary file.
+    std::fputs("\nError: Out of memory! The pedigree is too large for this machine.\n", console);
+    status = kFailure;
+  }
   run.HASHTBL.clear_hashtable();
   close_ped(run.ped);
   return status;
