@@ -50,10 +50,52 @@ class IndexSet {
 
 }  // namespace
 
+namespace {
+
+// The walk when the file order is a dependency order: every parent listed
+// before its progeny (walked from the last record up) or every parent
+// listed after it (walked from the first record down).
+template <bool kParentsFirst>
+bool walk_in_file_order(const std::vector<std::int32_t>& parents, std::int32_t limit,
+                        std::vector<std::int32_t>& depth, std::int32_t* max_depth) {
+  const std::size_t n = depth.size();
+  std::int32_t top = 0;
+  for (std::size_t step = 0; step < n; ++step) {
+    const std::size_t i = kParentsFirst ? n - 1 - step : step;
+    const std::int32_t r = depth[i] + 1;
+    for (std::size_t k = 2 * i; k < 2 * i + 2; ++k) {
+      const std::int32_t p = parents[k];
+      if (p == kNoParent) continue;
+      std::int32_t& d = depth[static_cast<std::size_t>(p)];
+      if (d < r) {
+        d = r;
+        if (r >= limit) return false;
+        if (top < r) top = r;
+      }
+    }
+  }
+  *max_depth = top;
+  return true;
+}
+
+}  // namespace
+
 bool fixed_point_depths(const std::vector<std::int32_t>& parents, std::int32_t limit,
                         std::vector<std::int32_t>& depth, std::int32_t* max_depth) {
   const std::size_t n = parents.size() / 2;
   depth.assign(n, 0);
+  bool parents_first = true, progeny_first = true;
+  for (std::size_t k = 0; k < parents.size(); ++k) {
+    const std::int32_t p = parents[k];
+    if (p == kNoParent) continue;
+    const std::size_t i = k / 2;
+    if (static_cast<std::size_t>(p) >= i) parents_first = false;
+    if (static_cast<std::size_t>(p) <= i) progeny_first = false;
+  }
+  if (parents_first) return walk_in_file_order<true>(parents, limit, depth, max_depth);
+  if (progeny_first) return walk_in_file_order<false>(parents, limit, depth, max_depth);
+
+  // Any other order: walk in an order found on the way (Kahn).
   // Number of parent links that point at each record: a record's depth is
   // final once every record naming it has been handled.
   std::vector<std::int32_t> waiting(n, 0);

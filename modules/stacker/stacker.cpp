@@ -121,7 +121,7 @@ long long parse_number(const std::string& text) {
   return negative ? -value : value;
 }
 
-long mk_hashtable(Run& run, long count, int prune) {
+long mk_hashtable(Run& run, long count, int prune, std::vector<std::int32_t>* parents) {
   std::FILE* con = run.console;
   auto& PED = run.ped.PED;
   const std::size_t n = static_cast<std::size_t>(count);
@@ -161,15 +161,27 @@ long mk_hashtable(Run& run, long count, int prune) {
     }
   }
   std::fputs("OK.\nPruning... ", con);
+  if (parents) {
+    try {
+      parents->assign(2 * n, kNoParent);
+    } catch (const std::bad_alloc&) {
+      std::fputs(out_of_memory, con);
+      return -1;
+    }
+  }
   const std::uint32_t threshold = static_cast<std::uint32_t>(prune);
   long pruned = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    for (SymbolId* field : {&PED[i].sire, &PED[i].dam}) {
-      if (*field == kNoSymbol) continue;
-      const HashEntry* e = run.HASHTBL.find_key(*field);
+    SymbolId* fields[2] = {&PED[i].sire, &PED[i].dam};
+    for (std::size_t k = 0; k < 2; ++k) {
+      SymbolId& field = *fields[k];
+      if (field == kNoSymbol) continue;
+      const HashEntry* e = run.HASHTBL.find_key(field);
       if (e->usage == kParentOnly && static_cast<std::uint32_t>(e->count) <= threshold) {
-        *field = kNoSymbol;
+        field = kNoSymbol;
         ++pruned;
+      } else if (parents) {
+        (*parents)[2 * i + k] = e->address - 1;  // kNoParent for a parent-only identifier
       }
     }
   }
@@ -188,7 +200,7 @@ std::vector<std::int32_t> resolve_parents(Run& run) {
 }
 
 StackStatus stack(Run& run, const std::string& output, const std::string& error_file, long count, int g,
-                  const std::string& delimiter) {
+                  const std::string& delimiter, std::vector<std::int32_t> parents) {
   std::FILE* con = run.console;
   Pedigree& ped = run.ped;
   auto& PED = ped.PED;
@@ -216,7 +228,8 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
   try {
     {
       std::vector<std::int32_t> depth;
-      outcome = descendant_depths(resolve_parents(run), limit, depth);
+      if (parents.size() != 2 * n) parents = resolve_parents(run);
+      outcome = descendant_depths(parents, limit, depth);
       top = top_depth(outcome, depth, g);
       for (std::size_t i = 0; i < n; ++i) PED[i].work = depth[i];
     }
@@ -245,23 +258,33 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
   {
     LineWriter out(stacked.get());
     // Founders, each once, in the order they are first named.
-    for (std::size_t i = 0; i < n; ++i) {
-      for (SymbolId id : {PED[i].sire, PED[i].dam}) {
-        if (id == kNoSymbol) continue;
-        HashEntry* e = run.HASHTBL.find_key(id);
-        if (e->usage != kParentOnly || e->count == 0) continue;
-        out.put(ped.name(id));
-        for (int k = 0; k < 3; ++k) {
-          out.put(delimiter);
-          out.put(std::string_view("0"));
-        }
-        out.put(std::string_view("\n"));
-        e->count = 0;
-        ++rows[0][kNone];
+    // Founders, each once, in the order they are first named. Only a known
+    // parent that resolved to no record can be one.
+    for (std::size_t k = 0; k < 2 * n; ++k) {
+      if (parents[k] != kNoParent) continue;
+      const SymbolId id = k % 2 ? PED[k / 2].dam : PED[k / 2].sire;
+      if (id == kNoSymbol) continue;
+      HashEntry* e = run.HASHTBL.find_key(id);
+      if (e->usage != kParentOnly || e->count == 0) continue;
+      out.put(ped.name(id));
+      for (int field = 0; field < 3; ++field) {
+        out.put(delimiter);
+        out.put(std::string_view("0"));
       }
+      out.put(std::string_view("\n"));
+      e->count = 0;
+      ++rows[0][kNone];
     }
-    for (std::int32_t idx : order) {
-      PedRecord& r = PED[static_cast<std::size_t>(idx)];
+    std::vector<std::int32_t>().swap(parents);
+    // The parents' names lie anywhere in memory: ask for them a few lines ahead.
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+      if (k + kAhead < order.size()) {
+        const PedRecord& next = PED[static_cast<std::size_t>(order[k + kAhead])];
+        __builtin_prefetch(ped.name(next.sire).data());
+        __builtin_prefetch(ped.name(next.dam).data());
+      }
+      PedRecord& r = PED[static_cast<std::size_t>(order[k])];
       const long generation = static_cast<long>(top) - r.work + 1;
       put_line(out, ped, r, delimiter, generation);
       r.flag[2] = 1;
@@ -389,10 +412,10 @@ int Tavisk::before_read(Run& run) {
 
 int Tavisk::work(Run& run) {
   const long count = run.ped.MAXANIMAL();
-  if (mk_hashtable(run, count, prune_) < 0) return kFailure;
+  if (mk_hashtable(run, count, prune_, &parents_) < 0) return kFailure;
   if (run.settings.hash_report) run.HASHTBL.get_hash_statistics(run.console);
-  const StackStatus status =
-      stack(run, run.settings.output(), error_file_, count, static_cast<int>(generations_), run.settings.out_delimiter);
+  const StackStatus status = stack(run, run.settings.output(), error_file_, count, static_cast<int>(generations_),
+                                   run.settings.out_delimiter, std::move(parents_));
   // Files that could not be created end the run as a normal one; a result
   // that could not be written whole, or no memory to stack, is a failure.
   return status == kNotWritten || status == kOutOfMemory ? kFailure : 0;

@@ -32,8 +32,9 @@ long long parse_number(const std::string& text);
 // depth and flags, and removes the references to parent-only identifiers
 // named by at most `prune` sire/dam fields (compared as unsigned). Prints
 // its progress. Returns the number of records with an animal, or -1 when
-// memory ran out (the message is printed).
-long mk_hashtable(Run& run, long count, int prune);
+// memory ran out (the message is printed). With `parents`, also resolves
+// the remaining parents as resolve_parents does, on the same pass.
+long mk_hashtable(Run& run, long count, int prune, std::vector<std::int32_t>* parents = nullptr);
 
 // Resolves every known parent to the index of its first record as an
 // animal (kNoParent for an unknown or parent-only one): parents[2i] is the
@@ -48,9 +49,10 @@ enum StackStatus {
 };
 
 // Computes the depths and writes the stacked pedigree file, the parentage
-// table and the error file. `g` is the loop generation count G.
+// table and the error file. `g` is the loop generation count G. `parents`
+// are the resolved parents from mk_hashtable; when empty they are resolved here.
 StackStatus stack(Run& run, const std::string& output, const std::string& error_file, long count, int g,
-                  const std::string& delimiter);
+                  const std::string& delimiter, std::vector<std::int32_t> parents = {});
 
 class Tavisk : public Module {
  public:
@@ -63,6 +65,7 @@ class Tavisk : public Module {
 
  private:
   std::string error_file_;
+  std::vector<std::int32_t> parents_;  // from mk_hashtable to stack
   bool e_given_ = false;
   std::string g_text_;
   long long generations_ = 50;
