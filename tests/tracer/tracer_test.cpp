@@ -48,6 +48,7 @@ class Traced {
       long n = traced.trace_parent(run_.HASHTBL.get_address(k));
       if (written) written->push_back(n);
     }
+    traced.flush();
     std::string text = slurp(out);
     std::fclose(out);
     return text;
@@ -198,11 +199,12 @@ TEST_F(TraceFiles, KeyLinesAreTrimmedWholeLinesOfAnyLength) {
   const std::string longid(300, 'x');
   Traced t({{"A", "", ""}, {longid, "A", ""}, {"7", "", ""}, {"in ner", "", ""}});
   // CR LF line ends, surrounding blanks, a 300-character identifier, a line
-  // of blanks, zeros under -n, and a last line without a line end.
-  write("keys", " " + longid + " \r\n\t\r\n007\r\n0000\n  in ner\t\n" + std::string(260, 'y'));
+  // of blanks, an unlisted key written between traced ones, zeros under -n,
+  // and a last line without a line end.
+  write("keys", " " + longid + " \r\n\t\r\n" + std::string(260, 'y') + "\n007\r\n0000\n  in ner");
   TraceCounts n;
   EXPECT_EQ(trace(t.run(), path("keys"), path("out"), 4, true, true, "|", &n), TraceStatus::kDone);
-  EXPECT_EQ(read("out"), longid + "|A|0\nA|0|0\n7|0|0\nin ner|0|0\n" + std::string(260, 'y') + "|0|0\n");
+  EXPECT_EQ(read("out"), longid + "|A|0\nA|0|0\n" + std::string(260, 'y') + "|0|0\n7|0|0\nin ner|0|0\n");
   EXPECT_EQ(n.traced, 4);
   EXPECT_EQ(n.non_traced, 1);
   EXPECT_EQ(t.console(),
