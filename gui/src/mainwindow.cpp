@@ -76,26 +76,29 @@ QString MainWindow::aboutText()
 {
     return QStringLiteral(
         "Software Name & version info:\n"
-        "HALDOR: HALDOR Animal Lineage, Descent, Order and Relationship toolkit\n"
+        "HALDOR Pedigree Toolkit (HALDOR: Animal Lineage,\n"
+        "Descent, Order and Relationship tools)\n"
         "version 1.0\n"
         "OS: Windows\n"
-        "Developed in C++ with the Qt 5 framework and the GNU compiler collection.\n"
+        "Written in C++ with Qt 5 and the GNU compilers.\n"
         "\n"
         "Authors:\n"
-        "The HALDOR development team,\n"
-        "Animal Genetics and Breeding Division,\n"
-        "Ovine Resources Institute (OVRI), TOLMA,\n"
-        "1500 Kestrel Road, Tolma, Haldor Valley.\n"
+        "The HALDOR development team\n"
+        "Animal Genetics and Breeding Division\n"
+        "Ovine Resources Institute (OVRI), TOLMA\n"
+        "1500 Kestrel Road, Tolma, Haldor Valley\n"
         "\n"
         "License terms, permissions and disclaimers:\n"
         "========================================\n"
-        "This software is owned by the Ovine Resources Institute (OVRI), TOLMA.\n"
-        "Permission is granted to use, copy and distribute this software free of charge\n"
-        "for academic and research purposes only.\n"
-        "THE SOFTWARE IS PROVIDED \"AS IS\", WITHOUT WARRANTY OF ANY KIND,\n"
-        "EXPRESS OR IMPLIED. IN NO EVENT SHALL THE AUTHORS OR THE RIGHTS\n"
-        "HOLDER BE LIABLE FOR ANY CLAIM, DAMAGES OR OTHER LIABILITY\n"
-        "ARISING FROM THE USE OF THIS SOFTWARE.");
+        "This software is owned by the Ovine Resources\n"
+        "Institute (OVRI), TOLMA. Permission is granted to use,\n"
+        "copy and distribute it free of charge for academic\n"
+        "and research purposes only.\n"
+        "THE SOFTWARE IS PROVIDED \"AS IS\", WITHOUT WARRANTY\n"
+        "OF ANY KIND, EXPRESS OR IMPLIED. IN NO EVENT SHALL\n"
+        "THE AUTHORS OR THE RIGHTS HOLDER BE LIABLE FOR ANY\n"
+        "CLAIM, DAMAGES OR OTHER LIABILITY ARISING FROM THE\n"
+        "USE OF THIS SOFTWARE.");
 }
 
 } // namespace haldorin

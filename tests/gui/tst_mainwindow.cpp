@@ -178,7 +178,7 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("version 1.0")));
         QVERIFY(text.contains(QStringLiteral("OS: Windows")));
         QVERIFY(text.indexOf(QStringLiteral("====="), license) > license);
-        QVERIFY(text.contains(QStringLiteral("academic and research purposes only")));
+        QVERIFY(text.contains(QStringLiteral("academic\nand research purposes only.")));
         QVERIFY(text.contains(QStringLiteral("WITHOUT WARRANTY")));
     }
 
