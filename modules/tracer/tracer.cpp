@@ -3,7 +3,6 @@
 #include "output.h"
 #include "text_input.h"
 
-#include <new>
 #include <utility>
 
 namespace haldor::tracer {

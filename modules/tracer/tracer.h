@@ -40,9 +40,9 @@ class TracedOutput {
   long trace_parent(std::int32_t address);
   // Writes the line of a key identifier that is not listed as an animal.
   void write_untraced(std::string_view id);
-  // Writes the lines found by trace_parent that are still held back.
+  // Writes the lines found by trace_parent that are still held back; call
+  // it before the file is closed.
   void flush();
-  ~TracedOutput() { flush(); }
 
  private:
   void write_record(const PedRecord& r);
