@@ -20,11 +20,13 @@
 // the last round any of his ancestors' F depends on) and a batch never mixes
 // rounds.
 //
-// Only the core of the pedigree, the sires and their ancestors, is walked.
-// Any other animal x has t_x = 0, so w_x = (w_sire(x) + w_dam(x)) / 2: a dam
+// Only the core of the pedigree, the sires and their ancestors, is walked,
+// in arrays of its own that are small enough to stay in the caches. Any
+// other animal x has t_x = 0, so w_x = (w_sire(x) + w_dam(x)) / 2: a dam
 // outside the core is reached through her maternal line d_0 = d, d_1 =
 // dam(d_0), ... down to the first core animal d_k (or an unknown dam):
-//   w_d = sum_{i<k} w_sire(d_i) / 2^(i+1) + w_(d_k) / 2^k.
+//   w_d = sum_{i<k} w_sire(d_i) / 2^(i+1) + w_(d_k) / 2^k,
+// and every sire(d_i) is in the core.
 #include <algorithm>
 #include <new>
 
@@ -34,203 +36,239 @@ namespace haldor::inbreeding {
 
 namespace {
 
-constexpr Code kExpanded = 0x80000000u;
-constexpr std::uint32_t kOutside = 0xFFFFFFFFu;
-constexpr int kLanes = 16;
-constexpr std::uint32_t kNotCore = 0xFFFFFFFFu;
+using Index = std::uint32_t;  // position in the core, 1-based; 0 = none
 
-struct Node {
-  Code sire;
-  Code dam;
-  std::uint32_t stamp;  // walk that last listed the animal; kNotCore outside the core
+constexpr Index kExpanded = 0x80000000u;
+constexpr Index kCoreFlag = 0x80000000u;
+constexpr std::uint32_t kNoStamp = 0;
+constexpr int kLanes = 16;
+
+// A core animal.
+struct CoreNode {
+  Index sire;
+  Index dam;
+  std::uint32_t stamp;  // walk that last listed the animal
   std::uint32_t local;  // its position in that walk's list
   double F;
 };
 
-// The animals of one batch's pedigree, listed parents first, with the
-// positions of their parents in the list (the list's size stands for an
-// unknown or unlisted parent).
+// Any animal, as seen from its progeny: a core animal's index (with
+// kCoreFlag), or the core index of its sire and the code of its dam.
+struct Link {
+  Index sire_or_self;
+  Code dam;
+};
+
+// The core animals of one batch's pedigree, listed parents first from
+// position 1 on, with the positions of their parents in the list (position 0
+// stands for an unknown parent or one older than the floor).
 class BatchWalk {
  public:
-  explicit BatchWalk(std::vector<Node>& node) : node_(node) {}
+  explicit BatchWalk(std::vector<CoreNode>& node) : node_(node) {}
 
   void begin() {
-    if (++stamp_ == kNotCore) {  // wrapped: forget every old stamp
-      for (Node& x : node_)
-        if (x.stamp != kNotCore) x.stamp = 0;
+    if (++stamp_ == kNoStamp) {  // wrapped: forget every old stamp
+      for (CoreNode& x : node_) x.stamp = kNoStamp;
       stamp_ = 1;
     }
     floor_ = 1;
-    code.clear();
-    ls.clear();
-    ld.clear();
+    index.assign(1, 0);
+    ls.assign(1, 0);
+    ld.assign(1, 0);
   }
-  void set_floor(Code floor) { floor_ = floor; }
-  Code floor() const { return floor_; }
-  bool listed(Code c) const { return c >= floor_ && node_[c].stamp == stamp_; }
-  std::uint32_t local(Code c) const { return node_[c].local; }
+  void set_floor(Index floor) { floor_ = floor; }
+  bool listed(Index c) const { return c >= floor_ && node_[c].stamp == stamp_; }
+  std::uint32_t local(Index c) const { return node_[c].local; }
 
   // Lists `root` and its ancestors not listed yet (down to the floor).
-  void add(Code root) {
+  void add(Index root) {
     if (root < floor_ || node_[root].stamp == stamp_) return;
     stack_.push_back(root);
     while (!stack_.empty()) {
-      const Code e = stack_.back();
+      const Index e = stack_.back();
       if (e & kExpanded) {
         stack_.pop_back();
         append(e & ~kExpanded);
         continue;
       }
-      Node& x = node_[e];
+      CoreNode& x = node_[e];
       if (x.stamp == stamp_) {  // listed through another path meanwhile
         stack_.pop_back();
         continue;
       }
       x.stamp = stamp_;
-      x.local = kOutside;  // not listed before its parents are
       stack_.back() = e | kExpanded;
       if (x.sire >= floor_ && node_[x.sire].stamp != stamp_) stack_.push_back(x.sire);
       if (x.dam >= floor_ && node_[x.dam].stamp != stamp_) stack_.push_back(x.dam);
     }
   }
 
-  std::vector<Code> code;
-  std::vector<std::uint32_t> ls, ld;  // kOutside until finish()
+  std::vector<Index> index;
+  std::vector<std::uint32_t> ls, ld;
 
  private:
-  void append(Code c) {
-    Node& x = node_[c];
-    x.local = static_cast<std::uint32_t>(code.size());
-    code.push_back(c);
-    ls.push_back(x.sire >= floor_ ? node_[x.sire].local : kOutside);
-    ld.push_back(x.dam >= floor_ ? node_[x.dam].local : kOutside);
+  void append(Index c) {
+    CoreNode& x = node_[c];
+    x.local = static_cast<std::uint32_t>(index.size());
+    index.push_back(c);
+    ls.push_back(x.sire >= floor_ ? node_[x.sire].local : 0);
+    ld.push_back(x.dam >= floor_ ? node_[x.dam].local : 0);
   }
 
-  std::vector<Node>& node_;
-  std::uint32_t stamp_ = 0;
-  Code floor_ = 1;
-  std::vector<Code> stack_;
+  std::vector<CoreNode>& node_;
+  std::uint32_t stamp_ = kNoStamp;
+  Index floor_ = 1;
+  std::vector<Index> stack_;
 };
 
-double factor(const std::vector<Node>& node, const Node& x) {
+double factor(const std::vector<CoreNode>& node, const CoreNode& x) {
   const double fs = node[x.sire].F, fd = node[x.dam].F;  // node[0].F is 0
   if (x.sire && x.dam) return 0.5 - 0.25 * fs - 0.25 * fd;
   if (x.sire || x.dam) return 0.75 - 0.25 * (fs + fd);
   return 1.0;
 }
 
-// The sires with progeny out of known dams with their rounds, in the order
-// they are handled: by round, then by code.
-std::vector<std::pair<std::uint32_t, Code>> sire_order(const CodedPedigree& ped, const std::vector<Code>& first) {
-  const std::size_t n = ped.size();
-  // R: last round the F of the animal and of all its ancestors depends on;
-  // P: round of the animal as a sire.
-  std::vector<std::uint32_t> R(n + 1, 0), P(n + 1, 0);
-  for (std::size_t c = 1; c <= n; ++c) {
-    const Code s = ped.sire[c], d = ped.dam[c];
-    const std::uint32_t parents = std::max(R[s], R[d]);
-    P[c] = parents + 1;
-    R[c] = (s && d) ? std::max(parents, P[s]) : parents;
-  }
-  std::vector<std::pair<std::uint32_t, Code>> sires;
-  for (std::size_t s = 1; s <= n; ++s)
-    if (first[s] != first[s + 1]) sires.emplace_back(P[s], static_cast<Code>(s));
-  std::sort(sires.begin(), sires.end());
-  return sires;
-}
-
-struct Batch {
-  const Code* sires;
-  int count;
-  std::uint32_t round;
-};
-
 // A mating's maternal-line terms: core animals whose w, halved once per step
 // down the line, add up to w of the dam (see the top of this file).
-constexpr Code kLineEnd = 0x80000000u;  // marks the line's last animal: weight 2^-k, not 2^-(i+1)
+constexpr Index kLineEnd = 0x80000000u;  // the line's last animal: weight 2^-k, not 2^-(i+1)
+constexpr std::size_t kChunk = std::size_t(1) << 16;  // terms evaluated at a time
+
+struct Mating {
+  Code animal;
+  int lane;
+};
+
+// Everything the batches share.
+struct Work {
+  const CodedPedigree& ped;
+  std::vector<double>& F;
+  std::vector<CoreNode> node;  // the core, index 1 .. K
+  std::vector<Code> code;      // code of each core index
+  std::vector<Link> link;      // by code
+  std::vector<Code> first;     // progeny of core index k: progeny[first[k] .. first[k + 1])
+  std::vector<Code> progeny;
+  BatchWalk walk{node};
+  std::vector<double> T, W;
+  std::vector<Index> terms;
+  std::vector<Mating> matings;
+  std::size_t cap = 0;
+
+  Work(const CodedPedigree& p, std::vector<double>& f) : ped(p), F(f) {}
+  void set_F(Code c, double f) {
+    F[c] = f;
+    if (link[c].sire_or_self & kCoreFlag) node[link[c].sire_or_self & ~kCoreFlag].F = f;
+  }
+};
+
+struct Batch {
+  const Index* sires;
+  int count;
+};
 
 // Runs one batch with `lanes` lanes (kLanes or 1). Returns false when the
-// batch's pedigree is too large for its vectors within `cap` bytes (nothing
-// is changed then).
+// batch's pedigree is too large for its vectors within the cap; the batch must
+// then be run again one sire at a time.
 template <int lanes>
-bool run_batch(const Batch& b, const std::vector<Code>& first, const std::vector<Code>& progeny,
-               std::vector<Node>& node, BatchWalk& walk, std::vector<double>& T, std::vector<double>& W,
-               std::vector<Code>& terms, std::size_t cap) {
+bool run_batch(const Batch& b, Work& work) {
+  constexpr std::size_t L = lanes;
+  BatchWalk& walk = work.walk;
+  std::vector<CoreNode>& node = work.node;
+  std::vector<double>& T = work.T;
+  std::vector<double>& W = work.W;
   walk.begin();
   for (int i = 0; i < b.count; ++i) walk.add(b.sires[i]);
-  const std::size_t m = walk.code.size();  // the sires' own pedigree: positions 0 .. m - 1
-  Code oldest = b.sires[0];
-  for (Code c : walk.code) oldest = std::min(oldest, c);
-  walk.set_floor(oldest);
-  // Animals older than the floor have w = 0: their lines end there.
-  terms.clear();
-  for (int i = 0; i < b.count; ++i)
-    for (Code k = first[b.sires[i]]; k < first[b.sires[i] + 1]; ++k) {
-      Code x = node[progeny[k]].dam;
-      while (x >= oldest && node[x].stamp == kNotCore) {
-        const Code s = node[x].sire;
-        walk.add(s);
-        terms.push_back(s >= oldest ? s : 0);
-        x = node[x].dam;
-      }
-      if (x >= oldest) {
-        walk.add(x);
-        terms.push_back(x | kLineEnd);
-      } else {
-        terms.push_back(kLineEnd);
-      }
-    }
-  const std::size_t u = walk.code.size();
-  if (lanes > 1 && (m + u + 2) * lanes * sizeof(double) > cap) return false;
+  const std::size_t m = walk.index.size();  // the sires' own pedigree: positions 1 .. m - 1
+  if (lanes > 1 && 2 * m * L * sizeof(double) > work.cap) return false;
+  Index oldest = b.sires[0];
+  for (std::size_t i = 1; i < m; ++i) oldest = std::min(oldest, walk.index[i]);
 
-  // Position u is the sink of unknown and unlisted parents.
-  for (std::size_t i = 0; i < u; ++i) {
-    if (walk.ls[i] == kOutside) walk.ls[i] = static_cast<std::uint32_t>(u);
-    if (walk.ld[i] == kOutside) walk.ld[i] = static_cast<std::uint32_t>(u);
-  }
-  T.assign((m + 1) * lanes, 0.0);  // row m: the sink
-  for (int i = 0; i < b.count; ++i) T[walk.local(b.sires[i]) * lanes + static_cast<std::size_t>(i)] = 1.0;
-  for (std::size_t i = m; i-- > 0;) {
-    double* __restrict t = &T[i * lanes];
-    double* __restrict ts = &T[std::min<std::size_t>(walk.ls[i], m) * lanes];
-    double* __restrict td = &T[std::min<std::size_t>(walk.ld[i], m) * lanes];
-    const double D = factor(node, node[walk.code[i]]);
+  // t = T' e_s, youngest first, then D t.
+  T.assign(m * L, 0.0);
+  for (int i = 0; i < b.count; ++i) T[walk.local(b.sires[i]) * L + static_cast<std::size_t>(i)] = 1.0;
+  for (std::size_t i = m; --i > 0;) {
+    double* __restrict t = &T[i * L];
+    double* __restrict ts = &T[walk.ls[i] * L];
+    double* __restrict td = &T[walk.ld[i] * L];
+    const double D = factor(node, node[walk.index[i]]);
     double half[lanes];
-    for (int l = 0; l < lanes; ++l) half[l] = 0.5 * t[l];
-    for (int l = 0; l < lanes; ++l) t[l] *= D;
-    for (int l = 0; l < lanes; ++l) ts[l] += half[l];
-    for (int l = 0; l < lanes; ++l) td[l] += half[l];
+    for (std::size_t l = 0; l < L; ++l) half[l] = 0.5 * t[l];
+    for (std::size_t l = 0; l < L; ++l) t[l] *= D;
+    for (std::size_t l = 0; l < L; ++l) ts[l] += half[l];
+    for (std::size_t l = 0; l < L; ++l) td[l] += half[l];
   }
-  W.resize((u + 1) * lanes);
-  for (int l = 0; l < lanes; ++l) W[u * lanes + static_cast<std::size_t>(l)] = 0.0;
-  for (std::size_t i = 0; i < u; ++i) {
-    double* __restrict w = &W[i * lanes];
-    const double* ws = &W[walk.ls[i] * std::size_t(lanes)];
-    const double* wd = &W[walk.ld[i] * std::size_t(lanes)];
-    if (i < m) {
-      const double* t = &T[i * lanes];
-      for (int l = 0; l < lanes; ++l) w[l] = t[l] + 0.5 * (ws[l] + wd[l]);
-    } else {
-      for (int l = 0; l < lanes; ++l) w[l] = 0.5 * (ws[l] + wd[l]);
+  // w = T (D t) over the list, extended chunk by chunk as the dams' lines
+  // bring in more animals; animals older than the floor have w = 0.
+  walk.set_floor(oldest);
+  W.assign(L, 0.0);  // position 0
+  std::size_t done = 1;
+  auto extend = [&]() {
+    const std::size_t u = walk.index.size();
+    if (lanes > 1 && (m + u) * L * sizeof(double) > work.cap) return false;
+    W.resize(u * L);
+    for (std::size_t i = done; i < u; ++i) {
+      double* __restrict w = &W[i * L];
+      const double* ws = &W[walk.ls[i] * L];
+      const double* wd = &W[walk.ld[i] * L];
+      if (i < m) {
+        const double* t = &T[i * L];
+        for (std::size_t l = 0; l < L; ++l) w[l] = t[l] + 0.5 * (ws[l] + wd[l]);
+      } else {
+        for (std::size_t l = 0; l < L; ++l) w[l] = 0.5 * (ws[l] + wd[l]);
+      }
     }
-  }
-  auto w_of = [&](Code c, int lane) {
-    return walk.listed(c) ? W[walk.local(c) * std::size_t(lanes) + static_cast<std::size_t>(lane)] : 0.0;
+    done = u;
+    return true;
   };
-  std::size_t next = 0;
-  for (int i = 0; i < b.count; ++i)
-    for (Code k = first[b.sires[i]]; k < first[b.sires[i] + 1]; ++k) {
+  auto evaluate = [&]() {
+    std::size_t next = 0;
+    for (const Mating& x : work.matings) {
       double sum = 0.0, weight = 0.5;
       for (;; weight *= 0.5) {
-        const Code e = terms[next++];
+        const Index e = work.terms[next++];
+        const Index c = e & ~kLineEnd;
+        const double w = walk.listed(c) ? W[walk.local(c) * L + static_cast<std::size_t>(x.lane)] : 0.0;
         if (e & kLineEnd) {
-          sum += 2.0 * weight * w_of(e & ~kLineEnd, i);
+          sum += 2.0 * weight * w;
           break;
         }
-        sum += weight * w_of(e, i);
+        sum += weight * w;
       }
-      node[progeny[k]].F = 0.5 * sum;
+      work.set_F(x.animal, 0.5 * sum);
     }
+    work.terms.clear();
+    work.matings.clear();
+  };
+
+  work.terms.clear();
+  work.matings.clear();
+  const Code oldest_code = work.code[oldest];
+  for (int i = 0; i < b.count; ++i)
+    for (Code k = work.first[b.sires[i]]; k < work.first[b.sires[i] + 1]; ++k) {
+      // Down the dam's maternal line to the first core animal; animals older
+      // than the floor have w = 0.
+      const Code animal = work.progeny[k];
+      Code x = work.ped.dam[animal];
+      Index end = 0;
+      while (x >= oldest_code) {
+        const Link l = work.link[x];
+        if (l.sire_or_self & kCoreFlag) {
+          end = l.sire_or_self & ~kCoreFlag;
+          walk.add(end);
+          break;
+        }
+        walk.add(l.sire_or_self);
+        work.terms.push_back(l.sire_or_self);
+        x = l.dam;
+      }
+      work.terms.push_back(end | kLineEnd);
+      work.matings.push_back({animal, i});
+      if (work.terms.size() >= kChunk) {
+        if (!extend()) return false;
+        evaluate();
+      }
+    }
+  if (!extend()) return false;
+  evaluate();
   return true;
 }
 
@@ -238,53 +276,89 @@ bool run_batch(const Batch& b, const std::vector<Code>& first, const std::vector
 
 void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::size_t lane_cap) {
   const std::size_t n = ped.size();
-  F.clear();
+  if (n >= kExpanded) throw std::bad_alloc();  // codes and indices must leave their top bit free
+  const std::vector<Code>& sire = ped.sire;
+  const std::vector<Code>& dam = ped.dam;
+  F.assign(n + 1, 0.0);
+  Work work(ped, F);
+  auto mated = [&](std::size_t c) { return ped.live[c] && sire[c] && dam[c]; };
 
-  // Progeny with both parents known, grouped by sire (counting sort).
-  std::vector<Code> first(n + 2, 0);
-  for (std::size_t c = 1; c <= n; ++c)
-    if (ped.live[c] && ped.sire[c] && ped.dam[c]) ++first[ped.sire[c] + 1];
-  for (std::size_t s = 1; s <= n + 1; ++s) first[s] += first[s - 1];
-  std::vector<Code> progeny(first[n + 1]);
+  // Sires of progeny with both parents known, by round, then by code.
+  std::vector<std::pair<std::uint32_t, Code>> sires;
   {
-    std::vector<Code> next(first.begin(), first.end() - 1);
+    std::vector<std::uint32_t> R(n + 1, 0), P(n + 1, 0);
+    std::vector<std::uint8_t> has(n + 1, 0);
+    for (std::size_t c = 1; c <= n; ++c) {
+      // R: last round the F of the animal and of all its ancestors depends
+      // on; P: round of the animal as a sire.
+      const Code s = sire[c], d = dam[c];
+      const std::uint32_t parents = std::max(R[s], R[d]);
+      P[c] = parents + 1;
+      R[c] = (s && d) ? std::max(parents, P[s]) : parents;
+      if (mated(c)) has[s] = 1;
+    }
+    for (std::size_t s = 1; s <= n; ++s)
+      if (has[s]) sires.emplace_back(P[s], static_cast<Code>(s));
+  }
+  std::sort(sires.begin(), sires.end());
+
+  // The core: every sire and, youngest first, the parents of core animals.
+  std::vector<Index> index(n + 1, 0);  // core index by code
+  {
+    std::vector<std::uint8_t> core(n + 1, 0);
     for (std::size_t c = 1; c <= n; ++c)
-      if (ped.live[c] && ped.sire[c] && ped.dam[c]) progeny[next[ped.sire[c]]++] = static_cast<Code>(c);
+      if (ped.live[c]) core[sire[c]] = 1;
+    for (std::size_t c = n; c >= 1; --c)
+      if (core[c]) core[sire[c]] = core[dam[c]] = 1;
+    work.code.assign(1, 0);
+    for (std::size_t c = 1; c <= n; ++c)
+      if (core[c]) {
+        index[c] = static_cast<Index>(work.code.size());
+        work.code.push_back(static_cast<Code>(c));
+      }
   }
-  std::vector<Code> order;
+  const std::size_t K = work.code.size() - 1;
+  work.node.resize(K + 1);
+  work.node[0] = CoreNode{0, 0, kNoStamp, 0, 0.0};
+  for (std::size_t k = 1; k <= K; ++k) {
+    const Code c = work.code[k];
+    work.node[k] = CoreNode{index[sire[c]], index[dam[c]], kNoStamp, 0, 0.0};
+  }
+  work.link.resize(n + 1);
+  for (std::size_t c = 0; c <= n; ++c)
+    work.link[c] = index[c] ? Link{index[c] | kCoreFlag, 0} : Link{index[sire[c]], dam[c]};
+
+  // Progeny with both parents known, grouped by their sire's core index.
+  work.first.assign(K + 2, 0);
+  for (std::size_t c = 1; c <= n; ++c)
+    if (mated(c)) ++work.first[index[sire[c]] + 1];
+  for (std::size_t k = 1; k <= K + 1; ++k) work.first[k] += work.first[k - 1];
+  work.progeny.resize(work.first[K + 1]);
+  {
+    std::vector<Code> next(work.first.begin(), work.first.end() - 1);
+    for (std::size_t c = 1; c <= n; ++c)
+      if (mated(c)) work.progeny[next[index[sire[c]]]++] = static_cast<Code>(c);
+  }
+  std::vector<Index> order;
   std::vector<std::uint32_t> round;
-  for (const auto& x : sire_order(ped, first)) {
+  order.reserve(sires.size());
+  round.reserve(sires.size());
+  for (const auto& x : sires) {
     round.push_back(x.first);
-    order.push_back(x.second);
+    order.push_back(index[x.second]);
   }
+  std::vector<std::pair<std::uint32_t, Code>>().swap(sires);
+  std::vector<Index>().swap(index);
 
-  std::vector<Node> node(n + 1);
-  for (std::size_t c = 0; c <= n; ++c) node[c] = Node{ped.sire[c], ped.dam[c], kNotCore, kOutside, 0.0};
-  // The core: the sires and, youngest first, the parents of core animals.
-  for (Code s : order) node[s].stamp = 0;
-  for (std::size_t c = n; c >= 1; --c)
-    if (node[c].stamp != kNotCore) node[node[c].sire].stamp = node[node[c].dam].stamp = 0;
-  node[0].stamp = kNotCore;
-  BatchWalk walk(node);
-  std::vector<double> T, W;
-  std::vector<Code> terms;
-  const std::size_t cap = lane_cap ? lane_cap : std::max<std::size_t>(std::size_t(64) << 20, 4 * n);
-
+  work.cap = lane_cap ? lane_cap : std::max<std::size_t>(std::size_t(64) << 20, 4 * n);
   for (std::size_t i = 0; i < order.size();) {
     std::size_t j = i + 1;
     while (j < order.size() && j - i < kLanes && round[j] == round[i]) ++j;
-    const Batch batch{&order[i], static_cast<int>(j - i), round[i]};
-    if (!run_batch<kLanes>(batch, first, progeny, node, walk, T, W, terms, cap)) {
-      for (std::size_t k = i; k < j; ++k)
-        run_batch<1>(Batch{&order[k], 1, round[k]}, first, progeny, node, walk, T, W, terms, cap);
+    if (!run_batch<kLanes>(Batch{&order[i], static_cast<int>(j - i)}, work)) {
+      for (std::size_t k = i; k < j; ++k) run_batch<1>(Batch{&order[k], 1}, work);
     }
     i = j;
   }
-
-  std::vector<Code>().swap(progeny);
-  std::vector<Code>().swap(first);
-  F.resize(n + 1);
-  for (std::size_t c = 0; c <= n; ++c) F[c] = node[c].F;
 }
 
 }  // namespace haldor::inbreeding
