@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DHALDOR_MODULES="checker;stacker;tracer;inbreeding" > /dev/null
 cmake --build build -j"$(nproc)" > /dev/null
 modules=build/modules
 out=example-results
