@@ -54,29 +54,23 @@ void check_record(Run& run, const PedRecord& r, long line, std::FILE* out, Summa
     std::fprintf(out, "Line %-8ld : Same animal (%s) listed as sire and dam.\n", line, animal.c_str());
     ++s.animal_errors;
   }
-  bool a_s = false, a_d = false, s_d = false, a_s_d = false;
-  if (r.sire != kNoSymbol) {
-    if (r.sire == r.animal) {
-      a_s = true;
-      ++s.animal_sire;
-    }
-    if (run.HASHTBL.find_key(r.sire)->usage == (kSire | kDam)) {
+  // A parent used both as sire and as dam without a line of its own is a
+  // parent error on every line that names it. Returns whether the parent is
+  // the animal itself.
+  auto check_parent = [&](SymbolId parent, long& same_as_animal) {
+    if (parent == kNoSymbol) return false;
+    if (run.HASHTBL.find_key(parent)->usage == (kSire | kDam)) {
       std::fprintf(out, "Line %-8ld : Same animal (%s) listed as sire and dam.\n", line,
-                   std::string(run.ped.name(r.sire)).c_str());
+                   std::string(run.ped.name(parent)).c_str());
       ++s.parent_errors;
     }
-  }
-  if (r.dam != kNoSymbol) {
-    if (r.dam == r.animal) {
-      a_d = true;
-      ++s.animal_dam;
-    }
-    if (run.HASHTBL.find_key(r.dam)->usage == (kSire | kDam)) {
-      std::fprintf(out, "Line %-8ld : Same animal (%s) listed as sire and dam.\n", line,
-                   std::string(run.ped.name(r.dam)).c_str());
-      ++s.parent_errors;
-    }
-  }
+    if (parent != r.animal) return false;
+    ++same_as_animal;
+    return true;
+  };
+  bool a_s = check_parent(r.sire, s.animal_sire);
+  bool a_d = check_parent(r.dam, s.animal_dam);
+  bool s_d = false, a_s_d = false;
   if (r.sire != kNoSymbol && r.sire == r.dam) {
     s_d = true;
     if (a_s) {
