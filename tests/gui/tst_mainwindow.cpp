@@ -213,14 +213,31 @@ private slots:
         QCOMPARE(window.findChildren<haldorin::QuorelDialog*>().size(), 3);
     }
 
-    // Closing the main window asks nothing, not even the open dialogs.
+    void keyboardShortcut()
+    {
+        haldorin::MainWindow window(services());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_1, Qt::ControlModifier);
+        QVERIFY(window.quorelDialog());
+        haldorin::QuorelDialog* first = window.quorelDialog();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_1, Qt::ControlModifier);
+        QVERIFY(window.quorelDialog() && window.quorelDialog() != first);
+    }
+
+    // Closing the main window asks nothing, not even the open dialogs. (That the
+    // event loop then ends is Qt's rule for windows with a parent.)
     void closesWithoutQuestion()
     {
         haldorin::MainWindow window(services());
         window.show();
         window.findChild<QAction*>(QStringLiteral("actionPedigreeCheck"))->trigger();
+        QVERIFY(window.quorelDialog()->isVisible());
         window.findChild<QAction*>(QStringLiteral("actionCloseMain"))->trigger();
         QVERIFY(!window.isVisible());
+        QVERIFY(window.quorelDialog()->parentWidget() == &window);
         QVERIFY(prompts.boxes.isEmpty());
     }
 };
