@@ -48,16 +48,12 @@ class IndexSet {
   std::vector<std::uint64_t> summary_;
 };
 
-}  // namespace
-
-namespace {
-
 // The walk when the file order is a dependency order: every parent listed
 // before its progeny (walked from the last record up) or every parent
 // listed after it (walked from the first record down).
 template <bool kParentsFirst>
-bool walk_in_file_order(const std::vector<std::int32_t>& parents, std::int32_t limit,
-                        std::vector<std::int32_t>& depth, std::int32_t* max_depth) {
+bool walk_in_file_order(const RecordTable& parents, std::int32_t limit,
+                        RecordTable& depth, std::int32_t* max_depth) {
   const std::size_t n = depth.size();
   std::int32_t top = 0;
   for (std::size_t step = 0; step < n; ++step) {
@@ -80,8 +76,8 @@ bool walk_in_file_order(const std::vector<std::int32_t>& parents, std::int32_t l
 
 }  // namespace
 
-bool fixed_point_depths(const std::vector<std::int32_t>& parents, std::int32_t limit,
-                        std::vector<std::int32_t>& depth, std::int32_t* max_depth) {
+bool fixed_point_depths(const RecordTable& parents, std::int32_t limit,
+                        RecordTable& depth, std::int32_t* max_depth) {
   const std::size_t n = parents.size() / 2;
   depth.assign(n, 0);
   bool parents_first = true, progeny_first = true;
@@ -98,10 +94,10 @@ bool fixed_point_depths(const std::vector<std::int32_t>& parents, std::int32_t l
   // Any other order: walk in an order found on the way (Kahn).
   // Number of parent links that point at each record: a record's depth is
   // final once every record naming it has been handled.
-  std::vector<std::int32_t> waiting(n, 0);
+  RecordTable waiting(n, 0);
   for (std::int32_t p : parents)
     if (p != kNoParent) ++waiting[static_cast<std::size_t>(p)];
-  std::vector<std::int32_t> order;
+  RecordTable order;
   order.reserve(n);
   for (std::size_t i = 0; i < n; ++i)
     if (waiting[i] == 0) order.push_back(static_cast<std::int32_t>(i));
@@ -126,8 +122,8 @@ bool fixed_point_depths(const std::vector<std::int32_t>& parents, std::int32_t l
   return true;
 }
 
-DepthOutcome replay_passes(const std::vector<std::int32_t>& parents, std::int32_t limit,
-                           std::vector<std::int32_t>& depth) {
+DepthOutcome replay_passes(const RecordTable& parents, std::int32_t limit,
+                           RecordTable& depth) {
   const std::size_t n = parents.size() / 2;
   depth.assign(n, 0);
   DepthOutcome out;
@@ -169,8 +165,8 @@ DepthOutcome replay_passes(const std::vector<std::int32_t>& parents, std::int32_
   return out;
 }
 
-DepthOutcome descendant_depths(const std::vector<std::int32_t>& parents, std::int32_t limit,
-                               std::vector<std::int32_t>& depth) {
+DepthOutcome descendant_depths(const RecordTable& parents, std::int32_t limit,
+                               RecordTable& depth) {
   DepthOutcome out;
   std::int32_t top = 0;
   if (limit > 0 && fixed_point_depths(parents, limit, depth, &top)) {
@@ -180,7 +176,7 @@ DepthOutcome descendant_depths(const std::vector<std::int32_t>& parents, std::in
   return replay_passes(parents, limit, depth);
 }
 
-std::int32_t top_depth(const DepthOutcome& outcome, const std::vector<std::int32_t>& depth, std::int32_t g) {
+std::int32_t top_depth(const DepthOutcome& outcome, const RecordTable& depth, std::int32_t g) {
   if (!outcome.loop) return outcome.max_seen;
   std::int32_t m = 0;
   for (std::int32_t d : depth)

@@ -14,7 +14,9 @@
 //  - `fixed_point_depths`: when the parent links have no cycle, the passes
 //    end at the fixed point depth(x) = 1 + max depth of the records naming x
 //    (0 when none does), which a single walk in dependency order computes;
-//    when that fixed point stays below `limit` it is the result.
+//    when that fixed point stays below `limit` it is the result. The file
+//    order itself is used when every parent is listed before its progeny (or
+//    every one after); otherwise the order is found on the way (Kahn).
 //  - `replay_passes`: the passes themselves, as they run, stopping part-way
 //    on the loop verdict. Only records whose depth changed since they last
 //    handed it on are visited again, which changes nothing in the outcome
@@ -26,9 +28,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "huge_alloc.h"
+
 namespace haldor::stacker {
 
 constexpr std::int32_t kNoParent = -1;
+
+// One 32-bit number per record (or two per record for parent links); the
+// tables are large and read at random, hence the huge-page allocator.
+using RecordTable = std::vector<std::int32_t, HugeAllocator<std::int32_t>>;
 
 struct DepthOutcome {
   bool loop = false;         // the passes stopped on the loop verdict
@@ -40,20 +48,20 @@ struct DepthOutcome {
 // Depths of the fixed point by a walk in dependency order. Returns false
 // (depths unspecified) when the links have a cycle or a depth reaches
 // `limit`; the passes must then be replayed. Throws std::bad_alloc.
-bool fixed_point_depths(const std::vector<std::int32_t>& parents, std::int32_t limit,
-                        std::vector<std::int32_t>& depth, std::int32_t* max_depth);
+bool fixed_point_depths(const RecordTable& parents, std::int32_t limit,
+                        RecordTable& depth, std::int32_t* max_depth);
 
 // The documented passes. Depths saturate at INT32_MAX instead of wrapping.
 // Throws std::bad_alloc.
-DepthOutcome replay_passes(const std::vector<std::int32_t>& parents, std::int32_t limit,
-                           std::vector<std::int32_t>& depth);
+DepthOutcome replay_passes(const RecordTable& parents, std::int32_t limit,
+                           RecordTable& depth);
 
 // Fills `depth` (one per record) as the passes would. Throws std::bad_alloc.
-DepthOutcome descendant_depths(const std::vector<std::int32_t>& parents, std::int32_t limit,
-                               std::vector<std::int32_t>& depth);
+DepthOutcome descendant_depths(const RecordTable& parents, std::int32_t limit,
+                               RecordTable& depth);
 
 // The top depth M that is written: the largest depth seen without a loop
 // verdict; after one, the largest depth below `g` (0 when there is none).
-std::int32_t top_depth(const DepthOutcome& outcome, const std::vector<std::int32_t>& depth, std::int32_t g);
+std::int32_t top_depth(const DepthOutcome& outcome, const RecordTable& depth, std::int32_t g);
 
 }  // namespace haldor::stacker

@@ -121,7 +121,7 @@ long long parse_number(const std::string& text) {
   return negative ? -value : value;
 }
 
-long mk_hashtable(Run& run, long count, int prune, std::vector<std::int32_t>* parents) {
+long mk_hashtable(Run& run, long count, int prune, RecordTable* parents) {
   std::FILE* con = run.console;
   auto& PED = run.ped.PED;
   const std::size_t n = static_cast<std::size_t>(count);
@@ -146,52 +146,51 @@ long mk_hashtable(Run& run, long count, int prune, std::vector<std::int32_t>* pa
     ++animals;
   }
   std::fputs("OK.\n  Sire and Dam... ", con);
-  for (std::size_t i = 0; i < n; ++i) {
-    for (SymbolId id : {PED[i].sire, PED[i].dam}) {
-      if (id == kNoSymbol) continue;
-      HashEntry* e = run.HASHTBL.find_key(id);
-      if (!e) {
-        if (!run.HASHTBL.add_key(id, kParentOnly, 0)) {
-          std::fputs(out_of_memory, con);
-          return -1;
-        }
-      } else if (e->usage == kParentOnly) {
-        ++e->count;
+  // A parent that is a listed animal is resolved to its record right here;
+  // only parent-only identifiers are looked at again for pruning.
+  RecordTable local;
+  RecordTable& links = parents ? *parents : local;
+  try {
+    links.assign(2 * n, kNoParent);
+  } catch (const std::bad_alloc&) {
+    std::fputs(out_of_memory, con);
+    return -1;
+  }
+  for (std::size_t k = 0; k < 2 * n; ++k) {
+    const SymbolId id = k % 2 ? PED[k / 2].dam : PED[k / 2].sire;
+    if (id == kNoSymbol) continue;
+    HashEntry* e = run.HASHTBL.find_key(id);
+    if (!e) {
+      if (!run.HASHTBL.add_key(id, kParentOnly, 0)) {
+        std::fputs(out_of_memory, con);
+        return -1;
       }
+    } else if (e->usage == kParentOnly) {
+      ++e->count;
+    } else {
+      links[k] = e->address - 1;
     }
   }
   std::fputs("OK.\nPruning... ", con);
-  if (parents) {
-    try {
-      parents->assign(2 * n, kNoParent);
-    } catch (const std::bad_alloc&) {
-      std::fputs(out_of_memory, con);
-      return -1;
-    }
-  }
   const std::uint32_t threshold = static_cast<std::uint32_t>(prune);
   long pruned = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    SymbolId* fields[2] = {&PED[i].sire, &PED[i].dam};
-    for (std::size_t k = 0; k < 2; ++k) {
-      SymbolId& field = *fields[k];
-      if (field == kNoSymbol) continue;
-      const HashEntry* e = run.HASHTBL.find_key(field);
-      if (e->usage == kParentOnly && static_cast<std::uint32_t>(e->count) <= threshold) {
-        field = kNoSymbol;
-        ++pruned;
-      } else if (parents) {
-        (*parents)[2 * i + k] = e->address - 1;  // kNoParent for a parent-only identifier
-      }
+  for (std::size_t k = 0; k < 2 * n; ++k) {
+    if (links[k] != kNoParent) continue;
+    SymbolId& field = k % 2 ? PED[k / 2].dam : PED[k / 2].sire;
+    if (field == kNoSymbol) continue;
+    const HashEntry* e = run.HASHTBL.find_key(field);
+    if (static_cast<std::uint32_t>(e->count) <= threshold) {
+      field = kNoSymbol;
+      ++pruned;
     }
   }
   std::fprintf(con, "OK.\n  Pruned... %ld\n", pruned);
   return animals;
 }
 
-std::vector<std::int32_t> resolve_parents(Run& run) {
+RecordTable resolve_parents(Run& run) {
   const auto& PED = run.ped.PED;
-  std::vector<std::int32_t> parents(2 * PED.size(), kNoParent);
+  RecordTable parents(2 * PED.size(), kNoParent);
   for (std::size_t i = 0; i < PED.size(); ++i) {
     if (PED[i].sire != kNoSymbol) parents[2 * i] = run.HASHTBL.find_key(PED[i].sire)->address - 1;
     if (PED[i].dam != kNoSymbol) parents[2 * i + 1] = run.HASHTBL.find_key(PED[i].dam)->address - 1;
@@ -200,7 +199,7 @@ std::vector<std::int32_t> resolve_parents(Run& run) {
 }
 
 StackStatus stack(Run& run, const std::string& output, const std::string& error_file, long count, int g,
-                  const std::string& delimiter, std::vector<std::int32_t> parents) {
+                  const std::string& delimiter, RecordTable parents) {
   std::FILE* con = run.console;
   Pedigree& ped = run.ped;
   auto& PED = ped.PED;
@@ -223,19 +222,20 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
                             std::numeric_limits<std::int32_t>::max()));
   DepthOutcome outcome;
   std::int32_t top = 0;
-  std::vector<std::int32_t> order;  // records to write, by generation
+  RecordTable order;  // records to write, by generation
   std::vector<Row> rows;            // the parentage table, one row per generation
   try {
     {
-      std::vector<std::int32_t> depth;
+      RecordTable depth;
       if (parents.size() != 2 * n) parents = resolve_parents(run);
       outcome = descendant_depths(parents, limit, depth);
       top = top_depth(outcome, depth, g);
       for (std::size_t i = 0; i < n; ++i) PED[i].work = depth[i];
+      order.swap(depth);  // its memory serves again for the order
     }
     rows.assign(static_cast<std::size_t>(top) + 2, Row{0, 0, 0, 0});
     // Counting sort by depth, deepest first, input order within a depth.
-    std::vector<std::int32_t> start(static_cast<std::size_t>(top) + 2, 0);
+    RecordTable start(static_cast<std::size_t>(top) + 2, 0);
     for (std::size_t i = 0; i < n; ++i)
       if (PED[i].animal != kNoSymbol && PED[i].work <= top) ++start[static_cast<std::size_t>(top - PED[i].work) + 1];
     for (std::size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
@@ -275,21 +275,37 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
       e->count = 0;
       ++rows[0][kNone];
     }
-    std::vector<std::int32_t>().swap(parents);
-    // The parents' names lie anywhere in memory: ask for them a few lines ahead.
-    constexpr std::size_t kAhead = 16;
-    for (std::size_t k = 0; k < order.size(); ++k) {
-      if (k + kAhead < order.size()) {
-        const PedRecord& next = PED[static_cast<std::size_t>(order[k + kAhead])];
-        __builtin_prefetch(ped.name(next.sire).data());
-        __builtin_prefetch(ped.name(next.dam).data());
+    RecordTable().swap(parents);
+    // The parents' names lie anywhere in memory. Lines are written in
+    // batches: the names of a batch are looked up first in a tight loop,
+    // so that their memory reads overlap, and then written.
+    constexpr std::size_t kBatch = 256;
+    std::string_view names[kBatch][3];
+    for (std::size_t base = 0; base < order.size(); base += kBatch) {
+      const std::size_t end = std::min(order.size(), base + kBatch);
+      for (std::size_t k = base; k < end; ++k) {
+        const PedRecord& r = PED[static_cast<std::size_t>(order[k])];
+        std::string_view* v = names[k - base];
+        v[0] = ped.name(r.animal);
+        v[1] = written_id(ped, r.sire);
+        v[2] = written_id(ped, r.dam);
+        __builtin_prefetch(v[1].data());
+        __builtin_prefetch(v[2].data());
       }
-      PedRecord& r = PED[static_cast<std::size_t>(order[k])];
-      const long generation = static_cast<long>(top) - r.work + 1;
-      put_line(out, ped, r, delimiter, generation);
-      r.flag[2] = 1;
-      const int column = (r.sire != kNoSymbol ? kSire : 0) | (r.dam != kNoSymbol ? kDam : 0);
-      ++rows[static_cast<std::size_t>(generation)][column];
+      for (std::size_t k = base; k < end; ++k) {
+        PedRecord& r = PED[static_cast<std::size_t>(order[k])];
+        const long generation = static_cast<long>(top) - r.work + 1;
+        const std::string_view* v = names[k - base];
+        for (int field = 0; field < 3; ++field) {
+          out.put(v[field]);
+          out.put(delimiter);
+        }
+        out.put(generation);
+        out.put(std::string_view("\n"));
+        r.flag[2] = 1;
+        const int column = (r.sire != kNoSymbol ? kSire : 0) | (r.dam != kNoSymbol ? kDam : 0);
+        ++rows[static_cast<std::size_t>(generation)][column];
+      }
     }
   }
   std::fputs("OK.\n", con);

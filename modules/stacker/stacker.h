@@ -34,12 +34,12 @@ long long parse_number(const std::string& text);
 // its progress. Returns the number of records with an animal, or -1 when
 // memory ran out (the message is printed). With `parents`, also resolves
 // the remaining parents as resolve_parents does, on the same pass.
-long mk_hashtable(Run& run, long count, int prune, std::vector<std::int32_t>* parents = nullptr);
+long mk_hashtable(Run& run, long count, int prune, RecordTable* parents = nullptr);
 
 // Resolves every known parent to the index of its first record as an
 // animal (kNoParent for an unknown or parent-only one): parents[2i] is the
 // sire of record i, parents[2i + 1] its dam. Throws std::bad_alloc.
-std::vector<std::int32_t> resolve_parents(Run& run);
+RecordTable resolve_parents(Run& run);
 
 enum StackStatus {
   kStacked = 0,
@@ -52,7 +52,7 @@ enum StackStatus {
 // table and the error file. `g` is the loop generation count G. `parents`
 // are the resolved parents from mk_hashtable; when empty they are resolved here.
 StackStatus stack(Run& run, const std::string& output, const std::string& error_file, long count, int g,
-                  const std::string& delimiter, std::vector<std::int32_t> parents = {});
+                  const std::string& delimiter, RecordTable parents = {});
 
 class Tavisk : public Module {
  public:
@@ -65,7 +65,7 @@ class Tavisk : public Module {
 
  private:
   std::string error_file_;
-  std::vector<std::int32_t> parents_;  // from mk_hashtable to stack
+  RecordTable parents_;  // from mk_hashtable to stack
   bool e_given_ = false;
   std::string g_text_;
   long long generations_ = 50;

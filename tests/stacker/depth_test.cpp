@@ -12,7 +12,7 @@ namespace haldor::stacker {
 namespace {
 
 struct Passes {
-  std::vector<std::int32_t> depth;
+  RecordTable depth;
   bool loop = false;
   std::int32_t max_seen = 0;
   long passes = 0;
@@ -20,7 +20,7 @@ struct Passes {
 
 // The passes word for word: every record every pass, raises taking effect
 // at once, the loop test after each pass.
-Passes literal_passes(const std::vector<std::int32_t>& parents, std::int32_t limit) {
+Passes literal_passes(const RecordTable& parents, std::int32_t limit) {
   Passes out;
   const std::size_t n = parents.size() / 2;
   out.depth.assign(n, 0);
@@ -56,10 +56,10 @@ enum class Shape { kAnyLinks, kAcyclic, kParentsFirst, kProgenyFirst, kChain, kA
 
 // Random links of `n` records in the given shape; `unknown` is the share of
 // unknown parents, `self` the share of records that name themselves.
-std::vector<std::int32_t> random_links(std::mt19937& rng, std::size_t n, Shape shape, double unknown, double self) {
+RecordTable random_links(std::mt19937& rng, std::size_t n, Shape shape, double unknown, double self) {
   std::uniform_real_distribution<double> u(0, 1);
   std::uniform_int_distribution<std::size_t> any(0, n - 1);
-  std::vector<std::int32_t> parents(2 * n, kNoParent);
+  RecordTable parents(2 * n, kNoParent);
   // rank: a parent always has a higher rank than its progeny (acyclic shapes)
   std::vector<std::size_t> rank(n);
   std::iota(rank.begin(), rank.end(), std::size_t{0});
@@ -90,10 +90,10 @@ std::vector<std::int32_t> random_links(std::mt19937& rng, std::size_t n, Shape s
   return parents;
 }
 
-void expect_same(const std::vector<std::int32_t>& parents, std::int32_t limit, std::int32_t g, long* walked,
+void expect_same(const RecordTable& parents, std::int32_t limit, std::int32_t g, long* walked,
                  long* replayed) {
   const Passes want = literal_passes(parents, limit);
-  std::vector<std::int32_t> depth;
+  RecordTable depth;
   const DepthOutcome got = descendant_depths(parents, limit, depth);
   ASSERT_EQ(got.loop, want.loop);
   ASSERT_EQ(got.max_seen, want.max_seen);
@@ -102,7 +102,7 @@ void expect_same(const std::vector<std::int32_t>& parents, std::int32_t limit, s
   (got.replayed ? *replayed : *walked) += 1;
 
   // The replay on its own gives the same, in as many passes.
-  std::vector<std::int32_t> replay_depth;
+  RecordTable replay_depth;
   const DepthOutcome replay = replay_passes(parents, limit, replay_depth);
   ASSERT_EQ(replay_depth, want.depth);
   ASSERT_EQ(replay.loop, want.loop);
@@ -110,7 +110,7 @@ void expect_same(const std::vector<std::int32_t>& parents, std::int32_t limit, s
   ASSERT_EQ(replay.passes, want.passes);
 
   // The walk succeeds exactly when the passes end without a loop verdict.
-  std::vector<std::int32_t> walk_depth;
+  RecordTable walk_depth;
   std::int32_t top = -1;
   const bool walked_ok = fixed_point_depths(parents, limit, walk_depth, &top);
   ASSERT_EQ(walked_ok, !want.loop);
@@ -148,7 +148,7 @@ TEST(DescendantDepths, WorkedCases) {
   // No links at all: nothing changes, one pass.
   expect_same({kNoParent, kNoParent, kNoParent, kNoParent}, 50, 0, &w, &r);
   // A self-parent rises by one a pass until it reaches G + 50 = 100.
-  std::vector<std::int32_t> depth;
+  RecordTable depth;
   DepthOutcome self = descendant_depths({0, kNoParent}, 100, depth);
   EXPECT_TRUE(self.loop);
   EXPECT_EQ(depth[0], 100);
@@ -158,7 +158,7 @@ TEST(DescendantDepths, WorkedCases) {
   // A loop-free chain of 51 animals, parents listed first: with G = 0 the
   // passes stop when depth 50 is reached, after 50 passes; only the records
   // still at depth 0 (none below G = 0 except 0 itself) are stacked.
-  std::vector<std::int32_t> chain(2 * 51, kNoParent);
+  RecordTable chain(2 * 51, kNoParent);
   for (int i = 1; i < 51; ++i) chain[2 * static_cast<std::size_t>(i)] = i - 1;
   DepthOutcome deep = descendant_depths(chain, 50, depth);
   EXPECT_TRUE(deep.loop);

@@ -159,7 +159,7 @@ Outcome real_stack(const std::vector<Line>& lines, int prune, int g, const std::
   }
   const long count = static_cast<long>(lines.size());
   testing::ScratchDir dir;
-  std::vector<std::int32_t> parents;
+  RecordTable parents;
   mk_hashtable(run, count, prune, resolve_early ? &parents : nullptr);
   Outcome out;
   out.status = stack(run, dir.file("out"), dir.file("err"), count, g, d, std::move(parents));
