@@ -137,10 +137,13 @@ TraceStatus trace(Run& run, const std::string& key_file, const std::string& out_
     trim(key);
     if (numeric) trim_zero(key);
     if (key.empty()) continue;
-    const std::int32_t a = run.HASHTBL.get_address(key);
-    if (a != 0) {
-      n.traced += traced.trace_parent(a);
-    } else {
+    const HashEntry* e = run.HASHTBL.find_key(key);
+    if (e && e->address != 0) {
+      n.traced += traced.trace_parent(e->address);
+    } else if (!e) {
+      // Remembered so that a repeat of it writes and counts nothing, like a
+      // repeated animal (when memory runs out it is only not remembered).
+      run.HASHTBL.add_key(key, kNonTraced, 0);
       ++n.non_traced;
       if (include) traced.write_untraced(key);
     }

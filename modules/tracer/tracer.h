@@ -20,8 +20,10 @@
 
 namespace haldor::tracer {
 
-// Usage bit of the identifier table: the identifier is listed as an animal.
+// Usage bits of the identifier table: the identifier is listed as an animal;
+// it was met in the key file without being listed (entered while tracing).
 constexpr std::uint8_t kAnimal = 1;
+constexpr std::uint8_t kNonTraced = 2;
 
 // Enters every listed animal into the identifier table (address: 1-based
 // index of its first record) and clears the traced marks (the records' work
@@ -74,7 +76,10 @@ enum class TraceStatus {
 };
 
 // Reads the key file and writes the traced pedigree file, printing the
-// progress and the counts. `count` is the record count.
+// progress and the counts. `count` is the record count. A key that is not
+// listed as an animal counts as non-traced (and with `include` is written
+// with unknown parents) at its first occurrence only, so that no identifier
+// stands twice in the traced file.
 TraceStatus trace(Run& run, const std::string& key_file, const std::string& out_file, long count, bool include,
                   bool numeric, const std::string& delimiter, TraceCounts* counts = nullptr);
 

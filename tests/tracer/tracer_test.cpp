@@ -199,9 +199,9 @@ TEST_F(TraceFiles, KeyLinesAreTrimmedWholeLinesOfAnyLength) {
   const std::string longid(300, 'x');
   Traced t({{"A", "", ""}, {longid, "A", ""}, {"7", "", ""}, {"in ner", "", ""}});
   // CR LF line ends, surrounding blanks, a 300-character identifier, a line
-  // of blanks, an unlisted key written between traced ones, zeros under -n,
-  // and a last line without a line end.
-  write("keys", " " + longid + " \r\n\t\r\n" + std::string(260, 'y') + "\n007\r\n0000\n  in ner");
+  // of blanks, an unlisted key written between traced ones (and only once),
+  // zeros under -n, and a last line without a line end.
+  write("keys", " " + longid + " \r\n\t\r\n" + std::string(260, 'y') + "\n007\r\n0000\n" + std::string(260, 'y') + "\n  in ner");
   TraceCounts n;
   EXPECT_EQ(trace(t.run(), path("keys"), path("out"), 4, true, true, "|", &n), TraceStatus::kDone);
   EXPECT_EQ(read("out"), longid + "|A|0\nA|0|0\n" + std::string(260, 'y') + "|0|0\n7|0|0\nin ner|0|0\n");
