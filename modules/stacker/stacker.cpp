@@ -97,7 +97,12 @@ void print_table(std::FILE* con, const std::vector<Row>& rows) {
   std::fprintf(con, "%s\n", kDashes38);
 }
 
+// True when two result names would land in the same file. A device such as
+// /dev/null may take both.
 bool same_target(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(a, ec);
+  if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return false;
   if (a == b || same_file(a, b)) return true;
   std::error_code ea, eb;
   const auto ca = std::filesystem::weakly_canonical(a, ea);
@@ -257,7 +262,6 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
   std::fputs("Printing... ", con);
   {
     LineWriter out(stacked.get());
-    // Founders, each once, in the order they are first named.
     // Founders, each once, in the order they are first named. Only a known
     // parent that resolved to no record can be one.
     for (std::size_t k = 0; k < 2 * n; ++k) {
