@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -72,48 +71,6 @@ class Traced {
   std::string delimiter_;
   std::FILE* console_ = nullptr;
 };
-
-TEST(TraceParent, WritesAnimalThenSireSideThenDamSide) {
-  // Three generations: G's sire S (parents SS, SD), dam D (parents DS, DD).
-  Traced t({{"SS", "", ""}, {"SD", "", ""}, {"DS", "", ""}, {"DD", "", ""},
-            {"S", "SS", "SD"}, {"D", "DS", "DD"}, {"G", "S", "D"}});
-  std::vector<long> n;
-  EXPECT_EQ(t.trace_keys({"G"}, &n), "G S D\nS SS SD\nSS 0 0\nSD 0 0\nD DS DD\nDS 0 0\nDD 0 0\n");
-  EXPECT_EQ(n, std::vector<long>{7});
-  EXPECT_EQ(t.console(), "Hashing animals...OK.\n");
-}
-
-TEST(TraceParent, EachAnimalOncePerRunAtItsFirstVisit) {
-  // The worked example: D is E's dam and A is reached twice.
-  Traced t({{"A", "", ""}, {"B", "", ""}, {"C", "A", "B"}, {"D", "A", ""}, {"E", "C", "D"}});
-  std::vector<long> n;
-  EXPECT_EQ(t.trace_keys({"E", "D", "E", "A"}, &n), "E C D\nC A B\nA 0 0\nB 0 0\nD A 0\n");
-  EXPECT_EQ(n, (std::vector<long>{5, 0, 0, 0}));
-}
-
-TEST(TraceParent, FullSibsShareTheirAncestry) {
-  Traced t({{"S", "", ""}, {"D", "", ""}, {"X", "S", "D"}, {"Y", "S", "D"}});
-  std::vector<long> n;
-  EXPECT_EQ(t.trace_keys({"X", "Y"}, &n), "X S D\nS 0 0\nD 0 0\nY S D\n");
-  EXPECT_EQ(n, (std::vector<long>{3, 1}));
-}
-
-TEST(TraceParent, UnlistedParentsAndRepeatsEndTheBranch) {
-  // P is only named as a parent; A is listed twice and only its first record
-  // counts; Q is listed after its progeny.
-  Traced t({{"A", "Q", ""}, {"K", "P", "A"}, {"A", "X", "Y"}, {"Q", "", ""}});
-  EXPECT_EQ(t.trace_keys({"K", "P", "A"}), "K P A\nA Q 0\nQ 0 0\n");
-  EXPECT_EQ(t.run().HASHTBL.get_address("A"), 1);
-  EXPECT_EQ(t.run().HASHTBL.get_address("P"), 0);
-}
-
-TEST(TraceParent, LoopsTerminateWithEachAnimalWrittenOnce) {
-  // A is its own sire; B and C are each other's parents; D descends from the loop.
-  Traced t({{"A", "A", ""}, {"B", "C", ""}, {"C", "", "B"}, {"D", "B", "A"}});
-  std::vector<long> n;
-  EXPECT_EQ(t.trace_keys({"D", "C", "A"}, &n), "D B A\nB C 0\nC 0 B\nA A 0\n");
-  EXPECT_EQ(n, (std::vector<long>{4, 0, 0}));
-}
 
 TEST(TraceParent, MillionGenerationChainNeedsNoCallStack) {
   // Animal i's sire is i - 1 and its dam is i - 2: a walk that recursed per
@@ -210,25 +167,6 @@ TEST_F(TraceFiles, KeyLinesAreTrimmedWholeLinesOfAnyLength) {
   EXPECT_EQ(t.console(),
             "Hashing animals...OK.\nTracing...OK.\nNumber of traced animals : 4\n"
             "Number of non-traced animals : 1\nNon-traced animals were included in the output file.\n");
-}
-
-TEST_F(TraceFiles, FailuresLeaveAnEarlierResultAlone) {
-  Traced t({{"A", "", ""}});
-  write("out", "earlier\n");
-  write("keys", "A\n");
-  EXPECT_EQ(trace(t.run(), path("missing"), path("out"), 1, false, false, " "), TraceStatus::kNoKeyFile);
-  EXPECT_EQ(trace(t.run(), path("keys"), path("no/dir/out"), 1, false, false, " "), TraceStatus::kNoOutput);
-  EXPECT_EQ(read("out"), "earlier\n");
-  EXPECT_EQ(t.console(), "Hashing animals...OK.\nError: Failed to read \"" + path("missing") +
-                             "\" file!\nError: Failed to create \"" + path("no/dir/out") + "\" file!\n");
-}
-
-TEST_F(TraceFiles, ResultThatCannotBeWrittenIsReported) {
-  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
-  Traced t({{"A", "", ""}});
-  write("keys", "A\n");
-  EXPECT_EQ(trace(t.run(), path("keys"), "/dev/full", 1, false, false, " "), TraceStatus::kWriteError);
-  EXPECT_NE(t.console().find("Error: Failed to write \"/dev/full\" file! Nothing was written.\n"), std::string::npos);
 }
 
 }  // namespace
