@@ -98,6 +98,8 @@ class BatchWalk {
       }
       x.stamp = stamp_;
       stack_.back() = e | kExpanded;
+      if (x.sire >= floor_) __builtin_prefetch(&node_[x.sire]);
+      if (x.dam >= floor_) __builtin_prefetch(&node_[x.dam]);
       if (x.sire >= floor_ && node_[x.sire].stamp != stamp_) stack_.push_back(x.sire);
       if (x.dam >= floor_ && node_[x.dam].stamp != stamp_) stack_.push_back(x.dam);
     }
@@ -205,7 +207,16 @@ bool run_batch(const Batch& b, Work& work) {
     const std::size_t u = walk.index.size();
     if (lanes > 1 && (m + u) * L * sizeof(double) > work.cap) return false;
     W.resize(u * L);
+    constexpr std::size_t ahead = 8;  // rows whose parents are fetched early
     for (std::size_t i = done; i < u; ++i) {
+      if (i + ahead < u) {
+        __builtin_prefetch(&W[walk.ls[i + ahead] * L]);
+        __builtin_prefetch(&W[walk.ld[i + ahead] * L]);
+        if (L > 8) {
+          __builtin_prefetch(&W[walk.ls[i + ahead] * L + 8]);
+          __builtin_prefetch(&W[walk.ld[i + ahead] * L + 8]);
+        }
+      }
       double* __restrict w = &W[i * L];
       const double* ws = &W[walk.ls[i] * L];
       const double* wd = &W[walk.ld[i] * L];
@@ -241,32 +252,71 @@ bool run_batch(const Batch& b, Work& work) {
 
   work.terms.clear();
   work.matings.clear();
+  // Down each dam's maternal line to the first core animal; animals older
+  // than the floor have w = 0. Several lines are followed in turn so that
+  // their links are fetched from memory together.
   const Code oldest_code = work.code[oldest];
-  for (int i = 0; i < b.count; ++i)
-    for (Code k = work.first[b.sires[i]]; k < work.first[b.sires[i] + 1]; ++k) {
-      // Down the dam's maternal line to the first core animal; animals older
-      // than the floor have w = 0.
-      const Code animal = work.progeny[k];
-      Code x = work.ped.dam[animal];
+  struct Line {
+    Code x = 0;
+    Mating mating{0, 0};
+    std::vector<Index> terms;
+  };
+  constexpr int kLines = 8;
+  Line line[kLines];
+  int sire_i = 0;
+  Code next_k = work.first[b.sires[0]];
+  auto start = [&](Line& ln) {
+    while (sire_i < b.count && next_k == work.first[b.sires[sire_i] + 1]) {
+      if (++sire_i < b.count) next_k = work.first[b.sires[sire_i]];
+    }
+    if (sire_i >= b.count) return false;
+    const Code animal = work.progeny[next_k++];
+    ln.mating = {animal, sire_i};
+    ln.x = work.ped.dam[animal];
+    ln.terms.clear();
+    __builtin_prefetch(&work.link[ln.x]);
+    return true;
+  };
+  int active = 0;
+  bool slot_on[kLines] = {};
+  for (int j = 0; j < kLines; ++j)
+    if (start(line[j])) {
+      slot_on[j] = true;
+      ++active;
+    }
+  while (active > 0) {
+    for (int j = 0; j < kLines; ++j) {
+      if (!slot_on[j]) continue;
+      Line& ln = line[j];
       Index end = 0;
-      while (x >= oldest_code) {
-        const Link l = work.link[x];
+      bool finished = true;
+      if (ln.x >= oldest_code) {
+        const Link l = work.link[ln.x];
         if (l.sire_or_self & kCoreFlag) {
           end = l.sire_or_self & ~kCoreFlag;
           walk.add(end);
-          break;
+        } else {
+          walk.add(l.sire_or_self);
+          ln.terms.push_back(l.sire_or_self);
+          ln.x = l.dam;
+          __builtin_prefetch(&work.link[ln.x]);
+          finished = false;
         }
-        walk.add(l.sire_or_self);
-        work.terms.push_back(l.sire_or_self);
-        x = l.dam;
       }
+      if (!finished) continue;
+      work.terms.insert(work.terms.end(), ln.terms.begin(), ln.terms.end());
       work.terms.push_back(end | kLineEnd);
-      work.matings.push_back({animal, i});
+      work.matings.push_back(ln.mating);
       if (work.terms.size() >= kChunk) {
         if (!extend()) return false;
         evaluate();
       }
+      if (!start(ln)) {
+        slot_on[j] = false;
+        --active;
+      }
     }
+  }
   if (!extend()) return false;
   evaluate();
   return true;
