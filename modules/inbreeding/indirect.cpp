@@ -291,10 +291,15 @@ bool run_batch(const Batch& b, Work& work) {
       Index end = 0;
       bool finished = true;
       if (ln.x >= oldest_code) {
-        const Link l = work.link[ln.x];
+        Link l = work.link[ln.x];
+        if (l.sire_or_self & kCoreFlag) {
+          // A core animal outside this batch's list yet: her own line goes on
+          // through her sire and dam rather than listing her ancestry.
+          const Index c = l.sire_or_self & ~kCoreFlag;
+          if (!walk.listed(c)) l = Link{node[c].sire, work.code[node[c].dam]};
+        }
         if (l.sire_or_self & kCoreFlag) {
           end = l.sire_or_self & ~kCoreFlag;
-          walk.add(end);
         } else {
           walk.add(l.sire_or_self);
           ln.terms.push_back(l.sire_or_self);
