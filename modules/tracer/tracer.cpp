@@ -48,7 +48,6 @@ void TracedOutput::write_record(const PedRecord& r) {
 }
 
 void TracedOutput::write_untraced(std::string_view id) {
-  flush();
   line_.assign(id);
   line_ += delimiter_;
   line_ += '0';
@@ -57,33 +56,10 @@ void TracedOutput::write_untraced(std::string_view id) {
   std::fwrite(line_.data(), 1, line_.size(), file_);
 }
 
-namespace {
-constexpr std::size_t kBatch = 4096;
-}  // namespace
-
-void TracedOutput::flush() {
-  // The records of a batch lie anywhere in memory, and so do their
-  // identifiers' texts: ask for them a few lines ahead of writing them.
-  constexpr std::size_t kRecordsAhead = 16;
-  constexpr std::size_t kTextsAhead = 8;
-  const auto& PED = run_.ped.PED;
-  const std::size_t n = pending_.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    if (i + kRecordsAhead < n) __builtin_prefetch(&PED[static_cast<std::size_t>(pending_[i + kRecordsAhead])]);
-    if (i + kTextsAhead < n) {
-      const PedRecord& ahead = PED[static_cast<std::size_t>(pending_[i + kTextsAhead])];
-      for (SymbolId id : {ahead.animal, ahead.sire, ahead.dam})
-        if (id != kNoSymbol) __builtin_prefetch(run_.ped.name(id).data());
-    }
-    write_record(PED[static_cast<std::size_t>(pending_[i])]);
-  }
-  pending_.clear();
-}
-
 long TracedOutput::trace_parent(std::int32_t address) {
   // Pre-order walk with an explicit stack: the dam is pushed below the sire,
   // so the sire's whole ancestry is written before the dam is reached, just
-  // as a recursive walk would. The mark is set when the line is taken, so
+  // as a recursive walk would. The mark is set when the line is written, so
   // an animal reached again (on a second path, or round a loop) is skipped.
   auto parent_address = [this](SymbolId id) -> std::int32_t {
     if (id == kNoSymbol) return 0;
@@ -100,17 +76,13 @@ long TracedOutput::trace_parent(std::int32_t address) {
     if (a == 0) continue;
     PedRecord& r = PED[static_cast<std::size_t>(a - 1)];
     if (r.work != 0) continue;
+    write_record(r);
     r.work = 1;
     ++written;
-    pending_.push_back(a - 1);
-    if (pending_.size() >= kBatch) flush();
     const std::int32_t dam = parent_address(r.dam);
     const std::int32_t sire = parent_address(r.sire);
-    if (dam != 0) {
-      __builtin_prefetch(&PED[static_cast<std::size_t>(dam - 1)]);
-      stack_.push_back(dam);
-    }
-    if (sire != 0) stack_.push_back(sire);
+    if (dam != 0 && PED[static_cast<std::size_t>(dam - 1)].work == 0) stack_.push_back(dam);
+    if (sire != 0 && PED[static_cast<std::size_t>(sire - 1)].work == 0) stack_.push_back(sire);
   }
   return written;
 }
@@ -148,7 +120,6 @@ TraceStatus trace(Run& run, const std::string& key_file, const std::string& out_
       if (include) traced.write_untraced(key);
     }
   }
-  traced.flush();
   if (counts) *counts = n;
   if (keys.failed()) {
     // A key list that could not be read to its end would give a partial

@@ -42,9 +42,6 @@ class TracedOutput {
   long trace_parent(std::int32_t address);
   // Writes the line of a key identifier that is not listed as an animal.
   void write_untraced(std::string_view id);
-  // Writes the lines found by trace_parent that are still held back; call
-  // it before the file is closed.
-  void flush();
 
  private:
   void write_record(const PedRecord& r);
@@ -55,9 +52,6 @@ class TracedOutput {
   std::string delimiter_;
   std::string line_;
   std::vector<std::int32_t> stack_;  // addresses still to visit, next on top
-  // Records found by the walk and not yet written, in output order. Writing
-  // them in batches lets the reads of many lines' identifiers overlap.
-  std::vector<std::int32_t> pending_;
 };
 
 // Counts of one tracing run.

@@ -47,7 +47,6 @@ class Traced {
       long n = traced.trace_parent(run_.HASHTBL.get_address(k));
       if (written) written->push_back(n);
     }
-    traced.flush();
     std::string text = slurp(out);
     std::fclose(out);
     return text;
