@@ -2,10 +2,12 @@
 //
 // The relationship matrix is filled row by row, parents before progeny:
 //   A(i, j) = (A(s, j) + A(d, j)) / 2 for j < i,  A(i, i) = 1 + A(s, d) / 2,
-// with a missing parent contributing 0. Only animals that are parents need a
-// row, since F of an animal is A(s, d) / 2. When the lower triangle of all
-// parents fits the budget it is filled once; otherwise each animal gets the
-// triangle of its own ancestors.
+// with a missing parent contributing 0. F of an animal is A(s, d) / 2, so only
+// the core needs rows: the sires and all their ancestors. A dam d outside the
+// core is no ancestor of any sire, so the same rule expands her instead of s:
+// A(s, d) = (A(s, sire(d)) + A(s, dam(d))) / 2, down her maternal line to the
+// first core animal. When the lower triangle of the core fits the budget it is
+// filled once; otherwise each animal gets the triangle of its own ancestors.
 #include <algorithm>
 #include <fstream>
 #include <new>
@@ -48,15 +50,25 @@ class Triangle {
   std::vector<double> cells_;
 };
 
-void whole_matrix(const CodedPedigree& ped, std::vector<double>& F, const std::vector<Code>& parents,
-                  std::vector<Code>& index) {
-  Triangle A(parents.size());
-  for (std::size_t r = 0; r < parents.size(); ++r) {
-    const Code c = parents[r];
+void whole_matrix(const CodedPedigree& ped, std::vector<double>& F, const std::vector<Code>& core,
+                  const std::vector<Code>& index) {
+  Triangle A(core.size());
+  for (std::size_t r = 0; r < core.size(); ++r) {
+    const Code c = core[r];
     A.fill_row(r, ped.sire[c] ? index[ped.sire[c]] : kNone, ped.dam[c] ? index[ped.dam[c]] : kNone);
   }
-  for (std::size_t c = 1; c <= ped.size(); ++c)
-    if (ped.live[c] && ped.sire[c] && ped.dam[c]) F[c] = 0.5 * A.at(index[ped.sire[c]], index[ped.dam[c]]);
+  for (std::size_t c = 1; c <= ped.size(); ++c) {
+    if (!ped.live[c] || !ped.sire[c] || !ped.dam[c]) continue;
+    const Code s = index[ped.sire[c]];
+    double sum = 0.0, weight = 1.0;
+    Code d = ped.dam[c];
+    for (; d && index[d] == kNone; d = ped.dam[d]) {
+      weight *= 0.5;
+      if (ped.sire[d]) sum += weight * A.at(s, index[ped.sire[d]]);
+    }
+    if (d) sum += weight * A.at(s, index[d]);
+    F[c] = 0.5 * sum;
+  }
 }
 
 // One triangle per animal over its sire's and dam's ancestors.
@@ -120,22 +132,24 @@ void inbreeding_tabular(const CodedPedigree& ped, std::vector<double>& F, std::s
   const std::size_t n = ped.size();
   F.assign(n + 1, 0.0);
   std::vector<Code> index(n + 1, kNone);
-  std::vector<Code> parents;
+  std::vector<Code> core;
   {
-    std::vector<std::uint8_t> is_parent(n + 1, 0);
+    std::vector<std::uint8_t> in_core(n + 1, 0);
     for (std::size_t c = 1; c <= n; ++c)
-      if (ped.live[c]) is_parent[ped.sire[c]] = is_parent[ped.dam[c]] = 1;
+      if (ped.live[c]) in_core[ped.sire[c]] = 1;
+    for (std::size_t c = n; c >= 1; --c)
+      if (in_core[c]) in_core[ped.sire[c]] = in_core[ped.dam[c]] = 1;
     for (std::size_t c = 1; c <= n; ++c)
-      if (is_parent[c]) {
-        index[c] = static_cast<Code>(parents.size());
-        parents.push_back(static_cast<Code>(c));
+      if (in_core[c]) {
+        index[c] = static_cast<Code>(core.size());
+        core.push_back(static_cast<Code>(c));
       }
   }
-  const double cells = 0.5 * static_cast<double>(parents.size()) * static_cast<double>(parents.size() + 1);
+  const double cells = 0.5 * static_cast<double>(core.size()) * static_cast<double>(core.size() + 1);
   if (cells * sizeof(double) <= static_cast<double>(matrix_budget)) {
-    whole_matrix(ped, F, parents, index);
+    whole_matrix(ped, F, core, index);
   } else {
-    std::vector<Code>().swap(parents);
+    std::vector<Code>().swap(core);
     per_animal(ped, F, index);
   }
 }
