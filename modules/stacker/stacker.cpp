@@ -54,6 +54,16 @@ class LineWriter {
   std::string buf_;
 };
 
+// How far ahead the record loops ask for the table entries they will need.
+constexpr std::size_t kAhead = 32;
+
+// Parent k of the records: the sire of record k / 2 when k is even, else its dam.
+template <typename Records>
+SymbolId& parent_id(Records& PED, std::size_t k) {
+  PedRecord& r = PED[k / 2];
+  return k % 2 ? r.dam : r.sire;
+}
+
 // An identifier as written: an unknown one is "0".
 std::string_view written_id(const Pedigree& ped, SymbolId id) {
   return id == kNoSymbol ? std::string_view("0") : ped.name(id);
@@ -138,6 +148,12 @@ long mk_hashtable(Run& run, long count, int prune, RecordTable* parents) {
     std::fputs(out_of_memory, con);
     return -1;
   }
+  try {
+    run.HASHTBL.reserve_for_pool();
+  } catch (const std::bad_alloc&) {
+    std::fputs(out_of_memory, con);
+    return -1;
+  }
   long animals = 0;
   for (std::size_t i = 0; i < n; ++i) {
     PedRecord& r = PED[i];
@@ -162,7 +178,9 @@ long mk_hashtable(Run& run, long count, int prune, RecordTable* parents) {
     return -1;
   }
   for (std::size_t k = 0; k < 2 * n; ++k) {
-    const SymbolId id = k % 2 ? PED[k / 2].dam : PED[k / 2].sire;
+    // the entries of the parents are anywhere: fetch them a few records ahead
+    if (k + kAhead < 2 * n) run.HASHTBL.prefetch(parent_id(PED, k + kAhead));
+    const SymbolId id = parent_id(PED, k);
     if (id == kNoSymbol) continue;
     HashEntry* e = run.HASHTBL.find_key(id);
     if (!e) {
@@ -181,7 +199,7 @@ long mk_hashtable(Run& run, long count, int prune, RecordTable* parents) {
   long pruned = 0;
   for (std::size_t k = 0; k < 2 * n; ++k) {
     if (links[k] != kNoParent) continue;
-    SymbolId& field = k % 2 ? PED[k / 2].dam : PED[k / 2].sire;
+    SymbolId& field = parent_id(PED, k);
     if (field == kNoSymbol) continue;
     const HashEntry* e = run.HASHTBL.find_key(field);
     if (static_cast<std::uint32_t>(e->count) <= threshold) {
@@ -266,7 +284,7 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
     // parent that resolved to no record can be one.
     for (std::size_t k = 0; k < 2 * n; ++k) {
       if (parents[k] != kNoParent) continue;
-      const SymbolId id = k % 2 ? PED[k / 2].dam : PED[k / 2].sire;
+      const SymbolId id = parent_id(PED, k);
       if (id == kNoSymbol) continue;
       HashEntry* e = run.HASHTBL.find_key(id);
       if (e->usage != kParentOnly || e->count == 0) continue;
