@@ -229,11 +229,12 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
   const std::size_t n = static_cast<std::size_t>(count);
 
   ResultFile stacked, errors;
-  if (!stacked.open(output)) {
+  // An empty name names no file (it would make a stray temporary file).
+  if (output.empty() || !stacked.open(output)) {
     std::fprintf(con, "Error: Failed to create \"%s\" file!\n", output.c_str());
     return kNotCreated;
   }
-  if (!errors.open(error_file)) {
+  if (error_file.empty() || !errors.open(error_file)) {
     std::fprintf(con, "Error: Failed to create \"%s\" file!\n", error_file.c_str());
     return kNotCreated;  // the stacked file is dropped: nothing half-made is left
   }
