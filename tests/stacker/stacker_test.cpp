@@ -146,7 +146,8 @@ struct Outcome {
 
 // With `resolve_early` the parents are resolved by mk_hashtable, as the
 // program does; otherwise stack resolves them itself.
-Outcome real_stack(const std::vector<Line>& lines, int prune, int g, const std::string& d, bool resolve_early = true) {
+Outcome real_stack(const std::vector<Line>& lines, int prune, int g, const std::string& d, bool resolve_early = true,
+                   const testing::ScratchDir& dir = testing::ScratchDir()) {
   haldor::Run run;
   testing::Capture console;
   run.console = console.get();
@@ -158,7 +159,6 @@ Outcome real_stack(const std::vector<Line>& lines, int prune, int g, const std::
     run.ped.PED.push_back(r);
   }
   const long count = static_cast<long>(lines.size());
-  testing::ScratchDir dir;
   RecordTable parents;
   mk_hashtable(run, count, prune, resolve_early ? &parents : nullptr);
   Outcome out;
@@ -220,14 +220,15 @@ TEST(Stack, EqualsTheDocumentedStepsOnRandomPedigrees) {
   const int gs[] = {0, 1, 3, 10, 50};
   const std::string delimiters[] = {" ", "\t", "::"};
   int loops = 0;
-  for (int round = 0; round < 2500; ++round) {
+  const testing::ScratchDir dir;
+  for (int round = 0; round < 1500; ++round) {
     const auto lines = random_pedigree(rng, round);
     const int prune = prunes[rng() % 4];
     const int g = gs[rng() % 5];
     const std::string& d = delimiters[rng() % 3];
     SCOPED_TRACE("round " + std::to_string(round) + " prune " + std::to_string(prune) + " g " + std::to_string(g));
     const Reference want = reference_stack(lines, prune, g, d);
-    const Outcome got = real_stack(lines, prune, g, d, round % 2 == 0);
+    const Outcome got = real_stack(lines, prune, g, d, round % 2 == 0, dir);
     ASSERT_EQ(got.status, kStacked);
     ASSERT_EQ(got.depth, want.depth);
     ASSERT_EQ(got.stacked, want.stacked);
@@ -237,7 +238,7 @@ TEST(Stack, EqualsTheDocumentedStepsOnRandomPedigrees) {
     ASSERT_EQ(got.console.find("Loop error occurred. Please check ") != std::string::npos, want.loop);
     loops += want.loop;
   }
-  EXPECT_GT(loops, 300);
+  EXPECT_GT(loops, 400);  // about 600 with this seed
 }
 
 TEST(Stack, ParentageTableGrowsWithTheGenerations) {
