@@ -116,14 +116,16 @@ void per_animal(const CodedPedigree& ped, std::vector<double>& F, std::vector<Co
 }  // namespace
 
 std::size_t default_matrix_budget() {
-  // Half of the memory the system has available, 1 GiB when unknown.
+  // Half of the memory the system has available, at most 4 GiB (the machine
+  // is shared), 1 GiB when unknown.
   std::ifstream meminfo("/proc/meminfo");
   std::string line;
   while (std::getline(meminfo, line)) {
     std::istringstream in(line);
     std::string key;
     unsigned long long kb = 0;
-    if (in >> key >> kb && key == "MemAvailable:") return static_cast<std::size_t>(kb) * 1024 / 2;
+    if (in >> key >> kb && key == "MemAvailable:")
+      return std::min(static_cast<std::size_t>(kb) * 1024 / 2, std::size_t(4) << 30);
   }
   return std::size_t(1) << 30;
 }
