@@ -277,7 +277,7 @@ if have Folvane; then
 fi
 
 cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo 2>/dev/null)
-commit=$(git -C "$repo" rev-parse --short HEAD 2>/dev/null || echo unknown)
+commit=$(git -C "$repo" describe --always --dirty 2>/dev/null || echo unknown)
 mkdir -p "$(dirname "$out")"
 {
   echo "# Benchmark results"
@@ -286,6 +286,10 @@ mkdir -p "$(dirname "$out")"
   echo
   echo "$(date -u '+%Y-%m-%d %H:%M UTC'), commit $commit, $(nproc) cores, ${cpu:-unknown CPU}," \
     "time limit ${timeout_s} s per command."
+  case "$commit" in *-dirty)
+    echo
+    echo "The programs were built from a work tree with uncommitted changes (\"-dirty\")." ;;
+  esac
   if [ -n "$missing" ]; then
     echo
     echo "Not built, skipped:$missing."
