@@ -236,6 +236,24 @@ TEST(Stack, EqualsTheDocumentedStepsOnRandomPedigrees) {
     ASSERT_EQ(number_after(got.console, "Pruned... "), std::to_string(want.pruned));
     ASSERT_EQ(number_after(got.console, "Number of generation found : "), std::to_string(want.generations));
     ASSERT_EQ(got.console.find("Loop error occurred. Please check ") != std::string::npos, want.loop);
+    // The identities of the parentage table: its SUM total is the number of
+    // stacked lines; with the non-stacked count it makes every animal line
+    // plus every founder line (the lines of generation 0).
+    const std::string sum = number_after(got.console, "SUM ");
+    const long total = std::stol(sum.substr(sum.rfind(' ') + 1));
+    long written = 0, founder_lines = 0;
+    for (std::size_t begin = 0, end; (end = got.stacked.find('\n', begin)) != std::string::npos; begin = end + 1) {
+      ++written;
+      const std::string line = got.stacked.substr(begin, end - begin);
+      founder_lines += line.size() > d.size() && line.compare(line.size() - d.size() - 1, d.size() + 1, d + "0") == 0;
+    }
+    ASSERT_EQ(total, written);
+    if (want.loop) {
+      long animals = 0;
+      for (const Line& l : lines) animals += !l.animal.empty();
+      const long non_stacked = std::stol(number_after(got.console, "Printing non-stacked animal (loop error) ... "));
+      ASSERT_EQ(non_stacked + total, animals + founder_lines);
+    }
     loops += want.loop;
   }
   EXPECT_GT(loops, 400);  // about 600 with this seed
