@@ -1,6 +1,9 @@
 #include "mainwindow.h"
 
+#include "folvanedialog.h"
+#include "nembrildialog.h"
 #include "quoreldialog.h"
+#include "taviskdialog.h"
 #include "ui_mainwindow.h"
 
 #include <QDir>
@@ -26,9 +29,42 @@ void MainWindow::on_btnQuorel_clicked()
     quorelDialog_->show();
 }
 
+void MainWindow::on_btnNembril_clicked()
+{
+    nembrilDialog_ = new NembrilDialog(services, this);
+    nembrilDialog_->show();
+}
+
+void MainWindow::on_btnTavisk_clicked()
+{
+    taviskDialog_ = new TaviskDialog(services, this);
+    taviskDialog_->show();
+}
+
+void MainWindow::on_btnFolvane_clicked()
+{
+    folvaneDialog_ = new FolvaneDialog(services, this);
+    folvaneDialog_->show();
+}
+
 void MainWindow::on_actionPedigreeCheck_triggered()
 {
     on_btnQuorel_clicked();
+}
+
+void MainWindow::on_actionPedigreeTrace_triggered()
+{
+    on_btnNembril_clicked();
+}
+
+void MainWindow::on_actionPedigreeStack_triggered()
+{
+    on_btnTavisk_clicked();
+}
+
+void MainWindow::on_actionPedigreeGetF_triggered()
+{
+    on_btnFolvane_clicked();
 }
 
 void MainWindow::openDocument(const QString& suffix)

@@ -32,6 +32,8 @@ const QString kOutputIsPedigree =
     QStringLiteral("The output file is the pedigree file!\nChoose another output file.");
 const QString kRunOverPedigree =
     QStringLiteral("The output file or its log is the pedigree file!\nResults file not created!\n");
+const QString kExtraOverPedigree =
+    QStringLiteral("The error file of this run is the pedigree file!\nResults file not created!\n");
 constexpr int kHeadLines = 20;
 
 bool isRegularFile(const QString& path)
@@ -560,6 +562,12 @@ void ModuleDialog::runModule()
     if (sameFile(st.outputPath, st.pedigreePath) || sameFile(prospectiveLog, st.pedigreePath)) {
         services.prompts->critical(this, QStringLiteral("Failed"), kRunOverPedigree);
         return;
+    }
+    for (const QString& extra : extraOutputs()) {
+        if (sameFile(extra, st.pedigreePath)) {
+            services.prompts->critical(this, QStringLiteral("Failed"), kExtraOverPedigree);
+            return;
+        }
     }
     args << fileArguments();
     qle_LogWindow->clear();

@@ -92,6 +92,9 @@ protected:
     virtual QStringList delimiterExtras() const { return {}; }
     // File names at the end of the command line.
     virtual QStringList fileArguments() const { return {st.pedigreePath, st.outputPath}; }
+    // Further files the module writes besides the result and the log; a run
+    // never lets one of them be the pedigree.
+    virtual QStringList extraOutputs() const { return {}; }
     // Whether the input files needed for a run exist.
     virtual bool inputsPresent() const;
     // Run step after the output name is settled and before the arguments are built.

@@ -1,10 +1,16 @@
 // Renders every window of this build to PNG files without a display:
-//   HALDORIN_screenshots <folder>
-// Run it from the build folder so the checking dialog finds modules/Quorel.
+//   HALDORIN_screenshots <folder>     (HALDORIN_Enlarged_screenshots likewise)
+// The dialogs run the modules found in modules/ next to the tool, on a small
+// pedigree written to a scratch folder: each dialog empty, with a pedigree's
+// head, after a run, and in fixed format, plus the extra views of the tracing
+// (key file) and stacking (loop error file) dialogs.
 
 #include "app.h"
+#include "folvanedialog.h"
 #include "mainwindow.h"
+#include "nembrildialog.h"
 #include "quoreldialog.h"
+#include "taviskdialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,6 +19,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextEdit>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QUrl>
@@ -60,6 +67,41 @@ void click(QWidget& window, const char* name)
     QApplication::processEvents();
 }
 
+bool writeText(const QString& path, const char* text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    return file.write(text) >= 0;
+}
+
+// One dialog kind: empty, with the pedigree's head, after a run, fixed format.
+// `prepare` runs after the pedigree was found and before the run.
+template <class Dialog, class Prepare>
+bool dialogShots(const haldorin::Services& services, SilentPrompts& prompts, QWidget* parent, const QDir& out,
+                 const QString& stem, const QString& pedigree, Prepare prepare)
+{
+    bool ok = true;
+    Dialog fresh(services, parent);
+    ok &= save(fresh, out, stem + QStringLiteral("_dialog.png"));
+    fresh.hide();
+
+    Dialog used(services, parent);
+    prompts.nextFile = pedigree;
+    click(used, "btn_PedFileEntry");
+    ok &= save(used, out, stem + QStringLiteral("_header.png"));
+    ok &= prepare(used);
+    click(used, "btn_RunModule");
+    ok &= save(used, out, stem + QStringLiteral("_run.png"));
+    used.hide();
+
+    Dialog fixed(services, parent);
+    click(fixed, "rbtn_FixedFormat");
+    ok &= save(fixed, out, stem + QStringLiteral("_fixed.png"));
+    fixed.hide();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -92,6 +134,11 @@ int main(int argc, char* argv[])
         text << "A101 0 0\nA102 0 0\nB201 A101 A102\nB202 A101 A102\nB203 B203 A102\n"
                 "C301 B201 B201\nC302 B201 B202\nA101 0 0\n\nD401 C301 C302\n";
     }
+    // A clean pedigree in stacked order for the tracing and inbreeding dialogs.
+    const QString stacked = scratch.filePath(QStringLiteral("stacked.txt"));
+    if (!writeText(stacked, "A101 0 0\nA102 0 0\nB201 A101 A102\nB202 A101 A102\nC301 B201 A102\n"
+                            "C302 B201 B202\nD401 C301 C302\n"))
+        return 1;
 
     SilentPrompts prompts;
     haldorin::ProcessRunner runner;
@@ -101,22 +148,50 @@ int main(int argc, char* argv[])
     haldorin::MainWindow window(services);
     ok &= save(window, out, QStringLiteral("main_window.png"));
 
-    haldorin::QuorelDialog fresh(services, &window);
-    ok &= save(fresh, out, QStringLiteral("quorel_dialog.png"));
-    fresh.hide();
+    const auto nothing = [](QWidget&) { return true; };
+    ok &= dialogShots<haldorin::QuorelDialog>(services, prompts, &window, out, QStringLiteral("quorel"), pedigree,
+                                              nothing);
 
-    haldorin::QuorelDialog header(services, &window);
-    prompts.nextFile = pedigree;
-    click(header, "btn_PedFileEntry");
-    ok &= save(header, out, QStringLiteral("quorel_header.png"));
-    click(header, "btn_RunModule");
-    ok &= save(header, out, QStringLiteral("quorel_run.png"));
-    header.hide();
+    const QString keys = scratch.filePath(QStringLiteral("keys.txt"));
+    ok &= writeText(keys, "C302\nD401\n");
+    ok &= dialogShots<haldorin::NembrilDialog>(
+        services, prompts, &window, out, QStringLiteral("nembril"), stacked, [&](QWidget& dialog) {
+            prompts.nextFile = keys;
+            click(dialog, "btn_KeyFileEntry");
+            return save(dialog, out, QStringLiteral("nembril_key.png"));
+        });
 
-    haldorin::QuorelDialog fixed(services, &window);
-    click(fixed, "rbtn_FixedFormat");
-    ok &= save(fixed, out, QStringLiteral("quorel_fixed.png"));
-    fixed.hide();
+    const QString loops = scratch.filePath(QStringLiteral("loops.txt"));
+    ok &= writeText(loops, "A1 C1 0\nB1 A1 0\nC1 B1 0\nD1 0 0\n");
+    ok &= dialogShots<haldorin::TaviskDialog>(services, prompts, &window, out, QStringLiteral("tavisk"), pedigree,
+                                              nothing);
+    {
+        haldorin::TaviskDialog loop(services, &window);
+        prompts.nextFile = loops;
+        click(loop, "btn_PedFileEntry");
+        click(loop, "btn_RunModule");
+        click(loop, "btn_StackError");
+        ok &= save(loop, out, QStringLiteral("tavisk_stackerr.png"));
+        loop.hide();
+    }
+
+    ok &= dialogShots<haldorin::FolvaneDialog>(services, prompts, &window, out, QStringLiteral("folvane"), stacked,
+                                               nothing);
+    {
+        // The check fails on an unstacked pedigree: the warning lines.
+        haldorin::FolvaneDialog warned(services, &window);
+        prompts.nextFile = pedigree;
+        click(warned, "btn_PedFileEntry");
+        click(warned, "btn_RunModule");
+        warned.show();
+        QApplication::processEvents();
+        if (auto* dash = warned.findChild<QTextEdit*>(QStringLiteral("qle_LogWindow"))) {
+            dash->moveCursor(QTextCursor::End);
+            dash->find(QStringLiteral("No runtime errors detected!"), QTextDocument::FindBackward);
+        }
+        ok &= save(warned, out, QStringLiteral("folvane_warning.png"));
+        warned.hide();
+    }
 
     QMessageBox about(QMessageBox::Information, QStringLiteral("ABOUT"), haldorin::MainWindow::aboutText(),
                       QMessageBox::Ok, &window);

@@ -4,7 +4,10 @@
 #include "app.h"
 #include "fakes.h"
 #include "mainwindow.h"
+#include "folvanedialog.h"
+#include "nembrildialog.h"
 #include "quoreldialog.h"
+#include "taviskdialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -211,6 +214,64 @@ private slots:
         first->close();
         QVERIFY(!first->isVisible());
         QCOMPARE(window.findChildren<haldorin::QuorelDialog*>().size(), 3);
+    }
+
+    // The tracing, stacking and inbreeding dialogs open from their button, their
+    // menu entry and its shortcut, each time a new one.
+    void opensOtherDialogs()
+    {
+        haldorin::MainWindow window(services());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        struct Entry {
+            const char* button;
+            const char* action;
+            Qt::Key key;
+            QString title;
+        };
+        const Entry entries[] = {
+            {"btnNembril", "actionPedigreeTrace", Qt::Key_2, QStringLiteral("HALDORIN (Pedigree Trace Module)")},
+            {"btnTavisk", "actionPedigreeStack", Qt::Key_3, QStringLiteral("HALDORIN (Pedigree Stack Module)")},
+            {"btnFolvane", "actionPedigreeGetF", Qt::Key_4, QStringLiteral("HALDORIN (Pedigree Get_F Module)")},
+        };
+        auto latest = [&](int i) -> QDialog* {
+            if (i == 0)
+                return window.nembrilDialog();
+            if (i == 1)
+                return window.taviskDialog();
+            return window.folvaneDialog();
+        };
+        for (int i = 0; i < 3; ++i) {
+            const Entry& e = entries[i];
+            QTest::mouseClick(window.findChild<QPushButton*>(QString::fromLatin1(e.button)), Qt::LeftButton);
+            QDialog* byButton = latest(i);
+            QVERIFY(byButton);
+            QCOMPARE(byButton->windowTitle(), e.title);
+            QVERIFY(byButton->isVisible() && !byButton->isModal());
+            QCOMPARE(byButton->parent(), &window);
+            window.findChild<QAction*>(QString::fromLatin1(e.action))->trigger();
+            QDialog* byMenu = latest(i);
+            QVERIFY(byMenu && byMenu != byButton);
+            QVERIFY(byButton->isVisible());
+        }
+        QCOMPARE(window.findChildren<haldorin::NembrilDialog*>().size(), 2);
+        QCOMPARE(window.findChildren<haldorin::TaviskDialog*>().size(), 2);
+        QCOMPARE(window.findChildren<haldorin::FolvaneDialog*>().size(), 2);
+    }
+
+    void otherShortcutsFromTheKeyboard()
+    {
+        const Qt::Key keys[] = {Qt::Key_2, Qt::Key_3, Qt::Key_4};
+        for (int i = 0; i < 3; ++i) {
+            haldorin::MainWindow window(services());
+            window.show();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QTest::keyClick(&window, keys[i], Qt::ControlModifier);
+            QDialog* opened = i == 0 ? static_cast<QDialog*>(window.nembrilDialog())
+                              : i == 1 ? static_cast<QDialog*>(window.taviskDialog())
+                                       : static_cast<QDialog*>(window.folvaneDialog());
+            QVERIFY2(opened && opened->isVisible(), qPrintable(QString::number(i)));
+        }
     }
 
     void keyboardShortcut()
