@@ -45,6 +45,7 @@ HashEntry* HashTable::add_key(SymbolId id, std::uint8_t usage, std::int32_t addr
 
 void HashTable::reserve_for_pool() {
   if (entry_.size() < pool_.size()) entry_.resize(pool_.size());
+  inserted_.reserve(pool_.size());
 }
 
 HashEntry* HashTable::add_key(std::string_view key, std::uint8_t usage, std::int32_t address) {
