@@ -34,8 +34,7 @@ bool TextInput::open(const std::string& path) {
 void TextInput::open_text(std::string text) {
   close();
   from_text_ = true;
-  text_ = std::move(text);
-  buf_.assign(text_.begin(), text_.end());
+  buf_.assign(text.begin(), text.end());
   pos_ = 0;
   end_ = buf_.size();
   at_eof_ = true;
@@ -48,7 +47,6 @@ void TextInput::close() {
   from_text_ = false;
   buf_.clear();
   buf_.shrink_to_fit();
-  text_.clear();
   pos_ = end_ = 0;
 }
 

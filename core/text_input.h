@@ -62,7 +62,6 @@ class TextInput {
   bool at_eof_ = false;
   bool failed_ = false;
   std::vector<char> buf_;
-  std::string text_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
 };
