@@ -3,7 +3,7 @@
 # Sourced by the other scripts; safe to run again.
 set -euo pipefail
 
-HALDOR_PACKAGES=(build-essential cmake libgtest-dev qtbase5-dev)
+HALDOR_PACKAGES=(build-essential cmake libgtest-dev qtbase5-dev fonts-nanum fonts-open-sans)
 
 missing=()
 for p in "${HALDOR_PACKAGES[@]}"; do
