@@ -1,5 +1,6 @@
 #include "folvanedialog.h"
 
+#include "textrules.h"
 #include "ui_folvanedialog.h"
 
 #include <QFile>
@@ -8,15 +9,6 @@
 #include <QTextStream>
 
 namespace haldorin {
-
-namespace {
-
-QString yesNo(int state)
-{
-    return state != 0 ? QStringLiteral("yes") : QStringLiteral("no");
-}
-
-} // namespace
 
 ModuleTraits FolvaneDialog::moduleTraits()
 {

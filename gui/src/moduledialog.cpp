@@ -42,11 +42,6 @@ bool isRegularFile(const QString& path)
     return !path.isEmpty() && info.exists() && info.isFile();
 }
 
-QString yesNo(int state)
-{
-    return state != 0 ? QStringLiteral("yes") : QStringLiteral("no");
-}
-
 } // namespace
 
 ModuleDialog::ModuleDialog(ModuleTraits traits, const Services& services_, QWidget* parent)

@@ -89,7 +89,7 @@ void NembrilDialog::on_btn_KeyHeader_clicked()
 
 void NembrilDialog::on_cb_NonTraceId_stateChanged(int state)
 {
-    includeNonTraced_ = state != 0 ? QStringLiteral("yes") : QStringLiteral("no");
+    includeNonTraced_ = yesNo(state);
 }
 
 void NembrilDialog::on_qle_KeyFileEntry_textChanged(const QString& text)

@@ -1,5 +1,6 @@
 #include "quoreldialog.h"
 
+#include "textrules.h"
 #include "ui_quoreldialog.h"
 
 namespace haldorin {
@@ -34,7 +35,7 @@ void QuorelDialog::applyFreeFormatExtras()
 
 void QuorelDialog::on_cb_PrintStack_stateChanged(int state)
 {
-    printStack_ = state != 0 ? QStringLiteral("yes") : QStringLiteral("no");
+    printStack_ = yesNo(state);
 }
 
 QStringList QuorelDialog::moduleSwitches() const

@@ -1,5 +1,6 @@
 #include "taviskdialog.h"
 
+#include "textrules.h"
 #include "ui_taviskdialog.h"
 
 namespace haldorin {
@@ -28,7 +29,7 @@ TaviskDialog::~TaviskDialog() = default;
 
 void TaviskDialog::on_cb_ParentStack_stateChanged(int state)
 {
-    parentStack_ = state != 0 ? QStringLiteral("yes") : QStringLiteral("no");
+    parentStack_ = yesNo(state);
 }
 
 // The output name is settled by now; the error file goes next to it.

@@ -81,4 +81,9 @@ QString moduleFileName(const QString& module)
 #endif
 }
 
+QString yesNo(int state)
+{
+    return state != 0 ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
 } // namespace haldorin

@@ -41,4 +41,7 @@ bool sameFile(const QString& a, const QString& b);
 // "Quorel" elsewhere.
 QString moduleFileName(const QString& module);
 
+// A check box state as the dialogs keep their switches: "yes" or "no".
+QString yesNo(int state);
+
 } // namespace haldorin
