@@ -4,6 +4,17 @@ add_library(haldor_warnings INTERFACE)
 target_compile_options(haldor_warnings INTERFACE -Wall -Wextra -Wpedantic)
 
 set(HALDOR_SANITIZE "" CACHE STRING "Sanitizers to build with, e.g. address,undefined")
+# Fuzzing needs clang's libFuzzer; every target is then instrumented for
+# coverage and built with AddressSanitizer and UndefinedBehaviorSanitizer.
+if(HALDOR_BUILD_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "HALDOR_BUILD_FUZZ needs clang (configure with -DCMAKE_CXX_COMPILER=clang++)")
+  endif()
+  if(NOT HALDOR_SANITIZE)
+    set(HALDOR_SANITIZE address,undefined)
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 if(HALDOR_SANITIZE)
   add_compile_options(-fsanitize=${HALDOR_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${HALDOR_SANITIZE})

@@ -54,8 +54,9 @@ int get_dtoken(TextInput& in, std::string& token, std::size_t size, const Delimi
     }
   }
 
-  // Merging: swallow the rest of a run of delimiters.
-  if (merge && c != TextInput::kEnd && delimiters.contains(c)) {
+  // Merging: swallow the rest of a run of delimiters. A line feed always
+  // ends the line, even when it was given as a delimiter too.
+  if (merge && c != TextInput::kEnd && c != '\n' && delimiters.contains(c)) {
     for (;;) {
       c = in.get();
       if (c == TextInput::kEnd || c == '\r' || c == '\n') break;

@@ -122,6 +122,19 @@ void HashTable::clear_hashtable() {
 }
 
 void HashTable::walk(const std::function<void(SymbolId, const HashEntry&)>& visit) const {
+  // A table far smaller than its bucket count is sorted by bucket directly,
+  // newest entry first within a bucket.
+  if (inserted_.size() < buckets_ / 64) {
+    std::vector<std::pair<std::uint32_t, std::size_t>> order;
+    order.reserve(inserted_.size());
+    for (std::size_t i = inserted_.size(); i-- > 0;) order.emplace_back(bucket_of(inserted_[i]), inserted_.size() - i);
+    std::sort(order.begin(), order.end());
+    for (const auto& [bucket, age] : order) {
+      const SymbolId id = inserted_[inserted_.size() - age];
+      visit(id, entry_[id]);
+    }
+    return;
+  }
   // A counting sort by bucket over the entries taken newest first gives
   // each bucket's chain in its head-to-tail order.
   std::vector<std::uint32_t> start(static_cast<std::size_t>(buckets_) + 1, 0);
@@ -133,15 +146,28 @@ void HashTable::walk(const std::function<void(SymbolId, const HashEntry&)>& visi
 }
 
 void HashTable::get_hash_statistics(std::FILE* out) const {
-  std::vector<std::uint32_t> chain(buckets_, 0);
   long used = 0;
   long longest = 0;
-  long n = 0;
-  for (SymbolId id : inserted_) {
-    ++n;
-    std::uint32_t& len = chain[bucket_of(id)];
-    if (len++ == 0) ++used;
-    longest = std::max<long>(longest, len);
+  const long n = static_cast<long>(inserted_.size());
+  if (inserted_.size() < buckets_ / 64) {
+    // A small table: chains are runs of equal bucket numbers once sorted.
+    std::vector<std::uint32_t> bucket(inserted_.size());
+    for (std::size_t i = 0; i < inserted_.size(); ++i) bucket[i] = bucket_of(inserted_[i]);
+    std::sort(bucket.begin(), bucket.end());
+    for (std::size_t i = 0; i < bucket.size();) {
+      std::size_t j = i;
+      while (j < bucket.size() && bucket[j] == bucket[i]) ++j;
+      ++used;
+      longest = std::max<long>(longest, static_cast<long>(j - i));
+      i = j;
+    }
+  } else {
+    std::vector<std::uint32_t> chain(buckets_, 0);
+    for (SymbolId id : inserted_) {
+      std::uint32_t& len = chain[bucket_of(id)];
+      if (len++ == 0) ++used;
+      longest = std::max<long>(longest, len);
+    }
   }
   const char* dashes = "----------------------------------------------";
   std::fprintf(out, "\nHash information\n%s\n", dashes);

@@ -25,7 +25,11 @@ bool TextInput::open(const std::string& path) {
     return false;
   }
   fd_ = fd;
-  buf_.resize(kBlockSize);
+  // A small regular file needs no more than its own size of buffer.
+  std::size_t block = kBlockSize;
+  if (S_ISREG(st.st_mode) && st.st_size >= 0 && static_cast<std::size_t>(st.st_size) < block)
+    block = static_cast<std::size_t>(st.st_size) + 1;
+  buf_.resize(block);
   pos_ = end_ = 0;
   at_eof_ = failed_ = false;
   return true;

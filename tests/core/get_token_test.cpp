@@ -67,6 +67,8 @@ TEST(DelimitedReader, LineEnds) {
   EXPECT_EQ(delimited("A\r", " ", false), (Fields{{"A", 2}}));
   // The one case of a line that doesn't end with a last field.
   EXPECT_EQ(delimited("A,B,", ",", false), (Fields{{"A", 1}, {"B", 1}}));
+  // A line feed given as a delimiter still ends its line when merging.
+  EXPECT_EQ(delimited("A\nB \n", " \n", true), (Fields{{"A", 2}, {"B", 2}}));
 }
 
 TEST(DelimitedReader, TooLongFieldKeepsTheFollowingFieldsInPlace) {

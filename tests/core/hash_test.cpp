@@ -53,23 +53,33 @@ TEST(HashTable, EntryChangedThroughFindKeyStaysInTheTable) {
   EXPECT_EQ(t.entries(), 1u);
 }
 
+// A table walks in the same order whether it is small beside its bucket
+// count (sorted directly) or not (counted bucket by bucket).
 TEST(HashTable, WalkOrderIsBucketThenNewestFirst) {
-  SymbolPool pool;
-  HashTable t(pool, 3);
-  std::vector<std::string> keys = {"a", "b", "c", "d", "e", "f", "g"};
-  for (const auto& k : keys) t.add_key(k, 1, 0);
-  std::vector<std::string> walked;
-  t.walk([&](SymbolId id, const HashEntry&) { walked.emplace_back(pool.view(id)); });
-  // Expected: sort by bucket, then by insertion order reversed.
-  std::vector<std::string> expected;
-  for (std::uint32_t b = 0; b < 3; ++b)
-    for (auto it = keys.rbegin(); it != keys.rend(); ++it)
-      if (t.hash(*it) == b) expected.push_back(*it);
-  EXPECT_EQ(walked, expected);
-  for (std::uint32_t b = 0; b < 3; ++b) {
-    long n = 0;
-    for (const auto& k : keys) n += t.hash(k) == b;
-    EXPECT_EQ(t.count_list(b), n);
+  for (std::uint32_t buckets : {3u, 6400u}) {
+    SymbolPool pool;
+    HashTable t(pool, buckets);
+    std::vector<std::string> keys = {"a", "b", "c", "d", "e", "f", "g"};
+    // Three more keys sharing the first key's bucket, so chains are long
+    // in the large table too.
+    for (int i = 0; keys.size() < 10; ++i) {
+      std::string k(1, 'k');
+      k.append(std::to_string(i));
+      if (t.hash(k) == t.hash("a")) keys.push_back(k);
+    }
+    for (const auto& k : keys) t.add_key(k, 1, 0);
+    std::vector<std::string> walked;
+    t.walk([&](SymbolId id, const HashEntry&) { walked.emplace_back(pool.view(id)); });
+    std::vector<std::string> expected;
+    for (std::uint32_t b = 0; b < buckets; ++b)
+      for (auto it = keys.rbegin(); it != keys.rend(); ++it)
+        if (t.hash(*it) == b) expected.push_back(*it);
+    EXPECT_EQ(walked, expected) << buckets << " buckets";
+    for (std::uint32_t b = 0; b < 3; ++b) {
+      long n = 0;
+      for (const auto& k : keys) n += t.hash(k) == b;
+      EXPECT_EQ(t.count_list(b), n);
+    }
   }
 }
 
@@ -122,6 +132,21 @@ TEST(HashStatistics, EmptyTableAndCollisions) {
   small.get_hash_statistics(out2.get());
   EXPECT_NE(out2.text().find("Averaged Collision (n/b) ...  4.00\n"), std::string::npos);
   EXPECT_NE(out2.text().find("Maximum entry list length .. 4\n"), std::string::npos);
+
+  // The same chain in a table far larger than its entries.
+  HashTable large(pool, 6400);
+  std::vector<std::string> same{"a"};
+  for (int i = 0; same.size() < 4; ++i) {
+    std::string k(1, 'k');
+    k.append(std::to_string(i));
+    if (large.hash(k) == large.hash("a")) same.push_back(k);
+  }
+  for (const auto& k : same) large.add_key(k, 1, 0);
+  large.add_key("b", 1, 0);
+  testing::Capture out3;
+  large.get_hash_statistics(out3.get());
+  EXPECT_NE(out3.text().find("Used buckets (b) ........... 2\n"), std::string::npos) << out3.text();
+  EXPECT_NE(out3.text().find("Maximum entry list length .. 4\n"), std::string::npos);
 }
 
 TEST(SymbolPool, ManyAndLongIdentifiers) {
