@@ -1,11 +1,13 @@
 #include "symbols.h"
 
+#include <algorithm>
 #include <new>
 
 namespace haldor {
 
 namespace {
 constexpr std::size_t kBlockBytes = std::size_t{1} << 22;  // 4 MiB, the offset range of a slot
+constexpr std::size_t kFirstBlockBytes = std::size_t{1} << 16;  // blocks double from here up to kBlockBytes
 constexpr std::size_t kMinSlots = 1024;
 constexpr std::size_t kBatch = 32;
 }  // namespace
@@ -29,6 +31,7 @@ void SymbolPool::clear() {
   blocks_.clear();
   block_used_ = 0;
   current_block_ = 0;
+  block_size_ = 0;
   have_block_ = false;
 }
 
@@ -78,8 +81,11 @@ std::uint64_t SymbolPool::store(std::string_view s, SymbolId id, const char** wh
     block = blocks_.size() - 1;
     offset = 0;
   } else {
-    if (!have_block_ || need > kBlockBytes - block_used_) {
-      blocks_.emplace_back(static_cast<char*>(huge_alloc(kBlockBytes)));
+    if (!have_block_ || need > block_size_ - block_used_) {
+      // A small pedigree's identifiers fit in a small first block.
+      block_size_ = std::min(kBlockBytes, std::max(kFirstBlockBytes, 2 * block_size_));
+      while (block_size_ < need) block_size_ *= 2;
+      blocks_.emplace_back(static_cast<char*>(huge_alloc(block_size_)));
       current_block_ = blocks_.size() - 1;
       block_used_ = 0;
       have_block_ = true;

@@ -89,6 +89,7 @@ class SymbolPool {
   std::vector<std::unique_ptr<char, FreeBlock>> blocks_;
   std::size_t block_used_ = 0;  // bytes used in the last regular block
   std::size_t current_block_ = 0;
+  std::size_t block_size_ = 0;  // size of the last regular block; 0 before the first
   bool have_block_ = false;
 };
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the toolkit needs, when they are missing.
-# Sourced by the other scripts; safe to run again.
+# Sourced by the other scripts; safe to run again. Packages named as
+# arguments are installed too (the fuzzing build adds clang's).
 set -euo pipefail
 
-HALDOR_PACKAGES=(build-essential cmake libgtest-dev qtbase5-dev fonts-nanum fonts-open-sans)
+HALDOR_PACKAGES=(build-essential cmake libgtest-dev qtbase5-dev fonts-nanum fonts-open-sans "$@")
 
 missing=()
 for p in "${HALDOR_PACKAGES[@]}"; do
