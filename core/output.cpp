@@ -35,6 +35,7 @@ mode_t creation_mode() {
 
 bool ResultFile::open(const std::string& target) {
   discard();
+  finished_ = false;
   target_ = resolve_link(target);
   struct stat st;
   if (stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
@@ -60,13 +61,27 @@ bool ResultFile::open(const std::string& target) {
   return fp_ != nullptr;
 }
 
-bool ResultFile::commit() {
+bool ResultFile::finish() {
+  if (finished_) return true;
   if (!fp_) return false;
   bool ok = std::fflush(fp_) == 0 && !std::ferror(fp_);
   ok = (std::fclose(fp_) == 0) && ok;
   fp_ = nullptr;
+  if (!ok) {
+    if (!temp_.empty()) unlink(temp_.c_str());
+    temp_.clear();
+    return false;
+  }
+  finished_ = true;
+  return true;
+}
+
+bool ResultFile::commit() {
+  if (!finish()) return false;
+  finished_ = false;
+  bool ok = true;
   if (!temp_.empty()) {
-    if (ok) ok = std::rename(temp_.c_str(), target_.c_str()) == 0;
+    ok = std::rename(temp_.c_str(), target_.c_str()) == 0;
     if (!ok) unlink(temp_.c_str());
     temp_.clear();
   }
@@ -76,6 +91,7 @@ bool ResultFile::commit() {
 void ResultFile::discard() {
   if (fp_) std::fclose(fp_);
   fp_ = nullptr;
+  finished_ = false;
   if (!temp_.empty()) unlink(temp_.c_str());
   temp_.clear();
 }

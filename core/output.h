@@ -22,8 +22,14 @@ class ResultFile {
   // Creates the temporary file for `target`. False when it can't be created.
   bool open(const std::string& target);
   std::FILE* get() const { return fp_; }
-  // Closes the file and puts it in place. False when anything failed to be
-  // written; the temporary file is then removed and the target left as it was.
+  // Closes the file and checks that every byte was written, without putting
+  // it in place yet; a program writing several results finishes all of them
+  // before committing any, so a failure leaves every earlier result as it was.
+  // False when anything failed to be written; the temporary file is then
+  // removed and the target left as it was.
+  bool finish();
+  // Finishes the file (if not done yet) and puts it in place. False when
+  // anything failed; the target is then left as it was.
   bool commit();
   // Drops what was written, leaving the target as it was.
   void discard();
@@ -32,6 +38,7 @@ class ResultFile {
   std::FILE* fp_ = nullptr;
   std::string target_;
   std::string temp_;  // empty when writing the target directly
+  bool finished_ = false;  // finish() succeeded; the temporary file awaits its rename
 };
 
 // True when both paths name the same existing file (also through links or

@@ -362,6 +362,16 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
     std::fprintf(con, "%ld\n", listed);
   }
 
+  // Both files are checked before either is put in place: a run that fails
+  // to write one of them leaves both earlier results as they were.
+  if (!errors.finish()) {
+    print_write_error(con, error_file);
+    return kNotWritten;
+  }
+  if (!stacked.finish()) {
+    print_write_error(con, output);
+    return kNotWritten;
+  }
   if (!errors.commit()) {
     print_write_error(con, error_file);
     return kNotWritten;
