@@ -176,6 +176,8 @@ long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
       inbreeding_indirect(ped, F);
     if (options.completeness) pci.compute(ped);
   } catch (const std::bad_alloc&) {
+    // The progress message is still open: the error starts a line of its own.
+    std::fputc('\n', con);
     std::fputs(kMemoryError, con);
     return -1;
   }
@@ -226,6 +228,7 @@ long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
     }
   }
   if (!file.commit()) {
+    std::fputc('\n', con);
     print_write_error(con, name);
     return -1;
   }

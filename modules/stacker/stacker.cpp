@@ -140,7 +140,7 @@ long mk_hashtable(Run& run, long count, int prune, RecordTable* parents) {
   std::FILE* con = run.console;
   auto& PED = run.ped.PED;
   const std::size_t n = static_cast<std::size_t>(count);
-  const char* const out_of_memory = "Error: Out of Memory while building the identifier table!\n";
+  const char* const out_of_memory = "\nError: Out of Memory while building the identifier table!\n";
 
   std::fputs("Hashing...\n  Animals... ", con);
   // Record numbers are kept as 32-bit addresses.
@@ -269,7 +269,7 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
         order[static_cast<std::size_t>(start[static_cast<std::size_t>(top - PED[i].work)]++)] =
             static_cast<std::int32_t>(i);
   } catch (const std::bad_alloc&) {
-    std::fputs("Error: Out of Memory while stacking the pedigree!\n", con);
+    std::fputs("\nError: Out of Memory while stacking the pedigree!\n", con);
     return kOutOfMemory;
   }
   if (!outcome.loop)
