@@ -36,6 +36,9 @@ mode_t creation_mode() {
 bool ResultFile::open(const std::string& target) {
   discard();
   finished_ = false;
+  // An empty name names no file: fopen refuses it, and a temporary file for
+  // it would land in the working folder and never find its place.
+  if (target.empty()) return false;
   target_ = resolve_link(target);
   struct stat st;
   if (stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
