@@ -25,6 +25,22 @@ std::string resolve_link(const std::string& path) {
   return out;
 }
 
+// The mkstemp pattern of the temporary file beside `target`: its name with
+// ".tmp" and six random characters. A name near the file system's limit is
+// shortened first, so that every name that can be created gets a temporary.
+std::string temp_pattern(const std::string& target) {
+  const std::string suffix = ".tmpXXXXXX";
+  const std::size_t slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  long name_max = pathconf(dir.c_str(), _PC_NAME_MAX);
+  if (name_max <= 0) name_max = 255;
+  const std::size_t room = static_cast<std::size_t>(name_max) > suffix.size()
+                               ? static_cast<std::size_t>(name_max) - suffix.size() : 1;
+  if (base.size() > room) base.resize(room);
+  return (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + base + suffix;
+}
+
 mode_t creation_mode() {
   mode_t mask = umask(0);
   umask(mask);
@@ -46,7 +62,7 @@ bool ResultFile::open(const std::string& target) {
     fp_ = std::fopen(target_.c_str(), "w");
     temp_.clear();
   } else {
-    std::string pattern = target_ + ".tmpXXXXXX";
+    std::string pattern = temp_pattern(target_);
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int fd = mkstemp(name.data());
