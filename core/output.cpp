@@ -1,6 +1,9 @@
 #include "output.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 #include <vector>
 
 #include <fcntl.h>
@@ -9,7 +12,85 @@
 
 namespace haldor {
 
+// An entry of the list of temporary files that a stopped run removes.
+struct PendingTemp {
+  char* path;
+  PendingTemp* next;
+};
+
 namespace {
+
+// The list is changed only with the stop signals blocked, so the handler
+// always sees it whole.
+PendingTemp* volatile g_pending = nullptr;
+const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void remove_pending_and_stop(int sig) {
+  for (PendingTemp* p = g_pending; p; p = p->next) unlink(p->path);
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+// Catches the stop signals, once per process; a signal that is ignored (a run
+// under nohup) stays ignored.
+void catch_stop_signals() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  for (int sig : kStopSignals) {
+    struct sigaction old;
+    if (sigaction(sig, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) continue;
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = remove_pending_and_stop;
+    sigemptyset(&sa.sa_mask);
+    sigaction(sig, &sa, nullptr);
+  }
+}
+
+class StopSignalsBlocked {
+ public:
+  StopSignalsBlocked() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kStopSignals) sigaddset(&set, sig);
+    sigprocmask(SIG_BLOCK, &set, &old_);
+  }
+  ~StopSignalsBlocked() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+  StopSignalsBlocked(const StopSignalsBlocked&) = delete;
+  StopSignalsBlocked& operator=(const StopSignalsBlocked&) = delete;
+
+ private:
+  sigset_t old_;
+};
+
+// Null when there is no memory for the entry: the file is then only not
+// removed by a stop signal.
+PendingTemp* add_pending(const std::string& path) {
+  catch_stop_signals();
+  auto* entry = new (std::nothrow) PendingTemp{new (std::nothrow) char[path.size() + 1], nullptr};
+  if (!entry || !entry->path) {
+    delete entry;
+    return nullptr;
+  }
+  std::memcpy(entry->path, path.c_str(), path.size() + 1);
+  StopSignalsBlocked blocked;
+  entry->next = g_pending;
+  g_pending = entry;
+  return entry;
+}
+
+void remove_pending(PendingTemp* entry) {
+  if (!entry) return;
+  {
+    StopSignalsBlocked blocked;
+    PendingTemp* volatile* link = &g_pending;
+    while (*link && *link != entry) link = &(*link)->next;
+    if (*link) *link = entry->next;
+  }
+  delete[] entry->path;
+  delete entry;
+}
 
 constexpr std::size_t kWriteBuffer = 1 << 20;
 
@@ -68,12 +149,12 @@ bool ResultFile::open(const std::string& target) {
     int fd = mkstemp(name.data());
     if (fd < 0) return false;
     temp_.assign(name.data());
+    pending_ = add_pending(temp_);
     fchmod(fd, creation_mode());
     fp_ = fdopen(fd, "w");
     if (!fp_) {
       ::close(fd);
-      unlink(temp_.c_str());
-      temp_.clear();
+      drop_temp();
     }
   }
   if (fp_) setvbuf(fp_, nullptr, _IOFBF, kWriteBuffer);
@@ -87,8 +168,7 @@ bool ResultFile::finish() {
   ok = (std::fclose(fp_) == 0) && ok;
   fp_ = nullptr;
   if (!ok) {
-    if (!temp_.empty()) unlink(temp_.c_str());
-    temp_.clear();
+    drop_temp();
     return false;
   }
   finished_ = true;
@@ -101,8 +181,8 @@ bool ResultFile::commit() {
   bool ok = true;
   if (!temp_.empty()) {
     ok = std::rename(temp_.c_str(), target_.c_str()) == 0;
-    if (!ok) unlink(temp_.c_str());
-    temp_.clear();
+    if (ok) temp_.clear();  // now the result: nothing to remove any more
+    drop_temp();
   }
   return ok;
 }
@@ -111,8 +191,14 @@ void ResultFile::discard() {
   if (fp_) std::fclose(fp_);
   fp_ = nullptr;
   finished_ = false;
+  drop_temp();
+}
+
+void ResultFile::drop_temp() {
   if (!temp_.empty()) unlink(temp_.c_str());
   temp_.clear();
+  remove_pending(pending_);
+  pending_ = nullptr;
 }
 
 bool same_file(const std::string& a, const std::string& b) {

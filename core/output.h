@@ -5,12 +5,16 @@
 // (a full disk, a kill) never leaves a partial or damaged result, and an
 // earlier result of the same name survives it. A target that exists and is
 // not a regular file (a device such as /dev/null, a pipe) is written directly.
+// A run stopped by SIGINT, SIGTERM or SIGHUP removes its temporary files
+// before it ends; only a kill that can't be caught (kill -9) leaves them.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
 namespace haldor {
+
+struct PendingTemp;  // a temporary file to remove when the run is stopped
 
 class ResultFile {
  public:
@@ -39,6 +43,8 @@ class ResultFile {
   std::string target_;
   std::string temp_;  // empty when writing the target directly
   bool finished_ = false;  // finish() succeeded; the temporary file awaits its rename
+  PendingTemp* pending_ = nullptr;  // the temporary file's entry in the stop list
+  void drop_temp();  // removes the temporary file and its stop-list entry
 };
 
 // True when both paths name the same existing file (also through links or
