@@ -94,17 +94,36 @@ void remove_pending(PendingTemp* entry) {
 
 constexpr std::size_t kWriteBuffer = 1 << 20;
 
-// The real path of a symbolic link's target, so that the rename replaces the
-// file the link points to rather than the link.
-std::string resolve_link(const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  char* real = realpath(path.c_str(), nullptr);
-  if (!real) return path;
-  std::string out(real);
-  std::free(real);
-  return out;
+}  // namespace
+
+std::string result_path(const std::string& path) {
+  std::string at = path;
+  // A link may point to a file that does not exist yet: its name is then
+  // followed by hand, link by link (at most 40, as the kernel does).
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st;
+    if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+    if (char* real = realpath(at.c_str(), nullptr)) {
+      std::string out(real);
+      std::free(real);
+      return out;
+    }
+    std::vector<char> buf(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+    ssize_t n;
+    while ((n = readlink(at.c_str(), buf.data(), buf.size())) >= static_cast<ssize_t>(buf.size()))
+      buf.resize(buf.size() * 2);
+    if (n <= 0) return at;
+    std::string next(buf.data(), static_cast<std::size_t>(n));
+    if (next[0] != '/') {
+      const std::size_t slash = at.rfind('/');
+      if (slash != std::string::npos) next = at.substr(0, slash + 1) + next;
+    }
+    at = next;
+  }
+  return at;
 }
+
+namespace {
 
 // The mkstemp pattern of the temporary file beside `target`: its name with
 // ".tmp" and six random characters. A name near the file system's limit is
@@ -136,7 +155,7 @@ bool ResultFile::open(const std::string& target) {
   // An empty name names no file: fopen refuses it, and a temporary file for
   // it would land in the working folder and never find its place.
   if (target.empty()) return false;
-  target_ = resolve_link(target);
+  target_ = result_path(target);
   struct stat st;
   if (stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
     if (S_ISDIR(st.st_mode)) return false;

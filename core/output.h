@@ -47,6 +47,11 @@ class ResultFile {
   void drop_temp();  // removes the temporary file and its stop-list entry
 };
 
+// The file a result named `path` lands in: the target of a symbolic link,
+// also one that does not exist yet (as opening the link for writing would
+// create it), otherwise `path` itself.
+std::string result_path(const std::string& path);
+
 // True when both paths name the same existing file (also through links or
 // different spellings of the path).
 bool same_file(const std::string& a, const std::string& b);

@@ -109,7 +109,8 @@ void print_table(std::FILE* con, const std::vector<Row>& rows) {
 
 // True when two result names would land in the same file. A device such as
 // /dev/null may take both.
-bool same_target(const std::string& a, const std::string& b) {
+bool same_target(const std::string& link_a, const std::string& link_b) {
+  const std::string a = result_path(link_a), b = result_path(link_b);
   std::error_code ec;
   const auto status = std::filesystem::status(a, ec);
   if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return false;
