@@ -20,7 +20,9 @@ bool TextInput::open(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  // A folder holds no text, and a device such as /dev/zero or /dev/urandom
+  // never ends: reading one would never finish (or fill the memory).
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) {
     ::close(fd);
     return false;
   }

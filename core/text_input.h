@@ -22,7 +22,7 @@ class TextInput {
   TextInput& operator=(const TextInput&) = delete;
 
   // Opens `path` for reading. Returns false (and stays closed) when the file
-  // can't be opened or is a directory.
+  // can't be opened or is a directory or a device (which may never end).
   bool open(const std::string& path);
   // Reads from an in-memory text instead of a file (for tests).
   void open_text(std::string text);

@@ -1,6 +1,7 @@
 #include "checker.h"
 
 #include <new>
+#include <string_view>
 
 #include "output.h"
 
@@ -36,6 +37,14 @@ void print_summary(std::FILE* out, const Summary& s) {
   std::fprintf(out, "Total errors found .............................. %ld\n", total);
 }
 
+// One message line of the report: "Line L : <before><id><after>". The
+// identifier is written as the bytes it has, a NUL byte included.
+void put_message(std::FILE* out, long line, const char* before, std::string_view id, const char* after) {
+  std::fprintf(out, "Line %-8ld : %s", line, before);
+  std::fwrite(id.data(), 1, id.size(), out);
+  std::fputs(after, out);
+}
+
 // Writes the messages of one record and counts its errors.
 void check_record(Run& run, const PedRecord& r, long line, std::FILE* out, Summary& s) {
   if (r.animal == kNoSymbol) {
@@ -43,15 +52,17 @@ void check_record(Run& run, const PedRecord& r, long line, std::FILE* out, Summa
     ++s.without_data;
     return;
   }
-  const std::string animal(run.ped.name(r.animal));
+  const std::string_view animal = run.ped.name(r.animal);
   const HashEntry* a = run.HASHTBL.find_key(r.animal);
   if (r.work != 0) {
-    std::fprintf(out, "Line %-8ld : Repeated appearance of animal at line %ld (%s). \n", line,
-                 static_cast<long>(a->address), animal.c_str());
+    std::fprintf(out, "Line %-8ld : Repeated appearance of animal at line %ld (", line,
+                 static_cast<long>(a->address));
+    std::fwrite(animal.data(), 1, animal.size(), out);
+    std::fputs("). \n", out);
     ++s.repeated;
   }
   if (a->usage == (kAnimal | kSire | kDam)) {
-    std::fprintf(out, "Line %-8ld : Same animal (%s) listed as sire and dam.\n", line, animal.c_str());
+    put_message(out, line, "Same animal (", animal, ") listed as sire and dam.\n");
     ++s.animal_errors;
   }
   // A parent used both as sire and as dam without a line of its own is a
@@ -60,8 +71,7 @@ void check_record(Run& run, const PedRecord& r, long line, std::FILE* out, Summa
   auto check_parent = [&](SymbolId parent, long& same_as_animal) {
     if (parent == kNoSymbol) return false;
     if (run.HASHTBL.find_key(parent)->usage == (kSire | kDam)) {
-      std::fprintf(out, "Line %-8ld : Same animal (%s) listed as sire and dam.\n", line,
-                   std::string(run.ped.name(parent)).c_str());
+      put_message(out, line, "Same animal (", run.ped.name(parent), ") listed as sire and dam.\n");
       ++s.parent_errors;
     }
     if (parent != r.animal) return false;
@@ -83,10 +93,10 @@ void check_record(Run& run, const PedRecord& r, long line, std::FILE* out, Summa
       ++s.sire_dam;
     }
   }
-  if (a_s) std::fprintf(out, "Line %-8ld : Animal = Sire (%s)\n", line, animal.c_str());
-  if (a_d) std::fprintf(out, "Line %-8ld : Animal = Dam (%s)\n", line, animal.c_str());
-  if (s_d) std::fprintf(out, "Line %-8ld : Sire = Dam (%s)\n", line, std::string(run.ped.name(r.sire)).c_str());
-  if (a_s_d) std::fprintf(out, "Line %-8ld : Animal = Sire = Dam (%s)\n", line, animal.c_str());
+  if (a_s) put_message(out, line, "Animal = Sire (", animal, ")\n");
+  if (a_d) put_message(out, line, "Animal = Dam (", animal, ")\n");
+  if (s_d) put_message(out, line, "Sire = Dam (", run.ped.name(r.sire), ")\n");
+  if (a_s_d) put_message(out, line, "Animal = Sire = Dam (", animal, ")\n");
   ++s.with_data;
 }
 

@@ -107,8 +107,11 @@ long code_animal(Run& run, RecordCodes& codes) {
     if (!run.HASHTBL.add_key(r.animal, 0, static_cast<std::int32_t>(p))) failed = true;
   }
   if (failed) {
+    // Running out of memory is a failure of the run, not a finding about the
+    // pedigree: -1, so that the run ends with the failure status.
+    std::fputc('\n', con);
     std::fputs(kMemoryError, con);
-    return 0;
+    return -1;
   }
   auto address = [&](SymbolId id) -> Code {
     if (id == kNoSymbol) return 0;
@@ -176,6 +179,8 @@ long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
       inbreeding_indirect(ped, F);
     if (options.completeness) pci.compute(ped);
   } catch (const std::bad_alloc&) {
+    // The progress message is still open: the error starts a line of its own.
+    std::fputc('\n', con);
     std::fputs(kMemoryError, con);
     return -1;
   }
@@ -226,6 +231,7 @@ long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
     }
   }
   if (!file.commit()) {
+    std::fputc('\n', con);
     print_write_error(con, name);
     return -1;
   }
@@ -275,7 +281,8 @@ int Folvane::work(Run& run) {
   int status = 0;
   RecordCodes codes;
   const long coded = code_animal(run, codes);
-  if (coded != 0) {
+  if (coded < 0) status = kFailure;
+  if (coded > 0) {
     if (run.settings.hash_report) run.HASHTBL.get_hash_statistics(con);
     run.HASHTBL.clear_hashtable();
     const long done = calc_icoef(run, codes, *this);

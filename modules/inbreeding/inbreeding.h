@@ -47,8 +47,8 @@ inline double mendelian_factor(Code sire, Code dam, const std::vector<double>& F
 
 // Codes the records and checks the order and identity rules. Prints
 // "Coding animals... " and "Checking pedigree information... " with their
-// outcomes. Returns the number of coded animals, or 0 when coding failed or a
-// check found an error.
+// outcomes. Returns the number of coded animals, 0 when a check found an
+// error, or -1 when memory ran out.
 long code_animal(Run& run, RecordCodes& codes);
 
 // Inbreeding coefficients of every live code by the indirect method (the

@@ -109,7 +109,8 @@ void print_table(std::FILE* con, const std::vector<Row>& rows) {
 
 // True when two result names would land in the same file. A device such as
 // /dev/null may take both.
-bool same_target(const std::string& a, const std::string& b) {
+bool same_target(const std::string& link_a, const std::string& link_b) {
+  const std::string a = result_path(link_a), b = result_path(link_b);
   std::error_code ec;
   const auto status = std::filesystem::status(a, ec);
   if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return false;
@@ -140,7 +141,7 @@ long mk_hashtable(Run& run, long count, int prune, RecordTable* parents) {
   std::FILE* con = run.console;
   auto& PED = run.ped.PED;
   const std::size_t n = static_cast<std::size_t>(count);
-  const char* const out_of_memory = "Error: Out of Memory while building the identifier table!\n";
+  const char* const out_of_memory = "\nError: Out of Memory while building the identifier table!\n";
 
   std::fputs("Hashing...\n  Animals... ", con);
   // Record numbers are kept as 32-bit addresses.
@@ -269,7 +270,7 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
         order[static_cast<std::size_t>(start[static_cast<std::size_t>(top - PED[i].work)]++)] =
             static_cast<std::int32_t>(i);
   } catch (const std::bad_alloc&) {
-    std::fputs("Error: Out of Memory while stacking the pedigree!\n", con);
+    std::fputs("\nError: Out of Memory while stacking the pedigree!\n", con);
     return kOutOfMemory;
   }
   if (!outcome.loop)
@@ -362,6 +363,16 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
     std::fprintf(con, "%ld\n", listed);
   }
 
+  // Both files are checked before either is put in place: a run that fails
+  // to write one of them leaves both earlier results as they were.
+  if (!errors.finish()) {
+    print_write_error(con, error_file);
+    return kNotWritten;
+  }
+  if (!stacked.finish()) {
+    print_write_error(con, output);
+    return kNotWritten;
+  }
   if (!errors.commit()) {
     print_write_error(con, error_file);
     return kNotWritten;

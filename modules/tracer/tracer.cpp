@@ -125,7 +125,7 @@ TraceStatus trace(Run& run, const std::string& key_file, const std::string& out_
     // A key list that could not be read to its end would give a partial
     // result: keep none.
     out.discard();
-    std::fprintf(run.console, "Error: Failed to read \"%s\" file!\n", key_file.c_str());
+    std::fprintf(run.console, "\nError: Failed to read \"%s\" file!\n", key_file.c_str());
     return TraceStatus::kKeyReadError;
   }
 

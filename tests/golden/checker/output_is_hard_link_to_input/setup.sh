@@ -1,0 +1,1 @@
+ln ped.txt hard.txt

@@ -1,0 +1,1 @@
+ln -s ped.txt link.txt

@@ -1,0 +1,2 @@
+# The link is still a link.
+[ -L link.txt ]

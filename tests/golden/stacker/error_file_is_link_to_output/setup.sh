@@ -1,0 +1,1 @@
+ln -s out.txt link.txt  # out.txt does not exist yet

@@ -1,0 +1,1 @@
+ln keys.txt hard.txt
