@@ -27,8 +27,19 @@
 // dam(d_0), ... down to the first core animal d_k (or an unknown dam):
 //   w_d = sum_{i<k} w_sire(d_i) / 2^(i+1) + w_(d_k) / 2^k,
 // and every sire(d_i) is in the core.
+//
+// The batches of one round do not depend on each other: each writes the F of
+// its own sires' progeny only and reads the F of animals of earlier rounds.
+// They are shared out between threads, each with its own walk and vectors; a
+// batch computes the same values whichever thread runs it, so the results do
+// not depend on the number of threads.
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <functional>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "inbreeding.h"
 
@@ -42,14 +53,14 @@ constexpr Index kExpanded = 0x80000000u;
 constexpr Index kCoreFlag = 0x80000000u;
 constexpr std::uint32_t kNoStamp = 0;
 constexpr int kLanes = 16;
+constexpr unsigned kMaxThreads = 4;  // each thread has its own walk and vectors
 
-// A core animal.
+// A core animal as one thread's walk sees it (each thread has its own copy).
 struct CoreNode {
   Index sire;
   Index dam;
   std::uint32_t stamp;  // walk that last listed the animal
   std::uint32_t local;  // its position in that walk's list
-  double F;
 };
 
 // Any animal, as seen from its progeny: a core animal's index (with
@@ -64,7 +75,7 @@ struct Link {
 // stands for an unknown parent or one older than the floor).
 class BatchWalk {
  public:
-  explicit BatchWalk(std::vector<CoreNode>& node) : node_(node) {}
+  explicit BatchWalk(const std::vector<CoreNode>& node) : node_(node) {}
 
   void begin() {
     if (++stamp_ == kNoStamp) {  // wrapped: forget every old stamp
@@ -79,6 +90,7 @@ class BatchWalk {
   void set_floor(Index floor) { floor_ = floor; }
   bool listed(Index c) const { return c >= floor_ && node_[c].stamp == stamp_; }
   std::uint32_t local(Index c) const { return node_[c].local; }
+  const CoreNode& node(Index c) const { return node_[c]; }
 
   // Lists `root` and its ancestors not listed yet (down to the floor).
   void add(Index root) {
@@ -117,14 +129,14 @@ class BatchWalk {
     ld.push_back(x.dam >= floor_ ? node_[x.dam].local : 0);
   }
 
-  std::vector<CoreNode>& node_;
+  std::vector<CoreNode> node_;
   std::uint32_t stamp_ = kNoStamp;
   Index floor_ = 1;
   std::vector<Index> stack_;
 };
 
-double factor(const std::vector<CoreNode>& node, const CoreNode& x) {
-  const double fs = node[x.sire].F, fd = node[x.dam].F;  // node[0].F is 0
+double factor(const std::vector<double>& coreF, const CoreNode& x) {
+  const double fs = coreF[x.sire], fd = coreF[x.dam];  // coreF[0] is 0
   if (x.sire && x.dam) return 0.5 - 0.25 * fs - 0.25 * fd;
   if (x.sire || x.dam) return 0.75 - 0.25 * (fs + fd);
   return 1.0;
@@ -140,26 +152,35 @@ struct Mating {
   int lane;
 };
 
-// Everything the batches share.
-struct Work {
+// Everything the batches share. While a round runs, its batches only write
+// the F of their own sires' progeny, which no other batch of the round reads.
+struct Shared {
   const CodedPedigree& ped;
   std::vector<double>& F;
   std::vector<CoreNode> node;  // the core, index 1 .. K
+  std::vector<double> coreF;   // F of each core index
   std::vector<Code> code;      // code of each core index
   std::vector<Link> link;      // by code
   std::vector<Code> first;     // progeny of core index k: progeny[first[k] .. first[k + 1])
   std::vector<Code> progeny;
-  BatchWalk walk{node};
+  std::size_t cap = 0;
+
+  Shared(const CodedPedigree& p, std::vector<double>& f) : ped(p), F(f) {}
+  void set_F(Code c, double f) {
+    F[c] = f;
+    if (link[c].sire_or_self & kCoreFlag) coreF[link[c].sire_or_self & ~kCoreFlag] = f;
+  }
+};
+
+// One thread's walk and vectors.
+struct Work {
+  Shared& shared;
+  BatchWalk walk;
   std::vector<double> T, W;
   std::vector<Index> terms;
   std::vector<Mating> matings;
-  std::size_t cap = 0;
 
-  Work(const CodedPedigree& p, std::vector<double>& f) : ped(p), F(f) {}
-  void set_F(Code c, double f) {
-    F[c] = f;
-    if (link[c].sire_or_self & kCoreFlag) node[link[c].sire_or_self & ~kCoreFlag].F = f;
-  }
+  explicit Work(Shared& s) : shared(s), walk(s.node) {}
 };
 
 struct Batch {
@@ -173,14 +194,14 @@ struct Batch {
 template <int lanes>
 bool run_batch(const Batch& b, Work& work) {
   constexpr std::size_t L = lanes;
+  Shared& shared = work.shared;
   BatchWalk& walk = work.walk;
-  std::vector<CoreNode>& node = work.node;
   std::vector<double>& T = work.T;
   std::vector<double>& W = work.W;
   walk.begin();
   for (int i = 0; i < b.count; ++i) walk.add(b.sires[i]);
   const std::size_t m = walk.index.size();  // the sires' own pedigree: positions 1 .. m - 1
-  if (lanes > 1 && 2 * m * L * sizeof(double) > work.cap) return false;
+  if (lanes > 1 && 2 * m * L * sizeof(double) > shared.cap) return false;
   Index oldest = b.sires[0];
   for (std::size_t i = 1; i < m; ++i) oldest = std::min(oldest, walk.index[i]);
 
@@ -191,7 +212,7 @@ bool run_batch(const Batch& b, Work& work) {
     double* __restrict t = &T[i * L];
     double* __restrict ts = &T[walk.ls[i] * L];
     double* __restrict td = &T[walk.ld[i] * L];
-    const double D = factor(node, node[walk.index[i]]);
+    const double D = factor(shared.coreF, walk.node(walk.index[i]));
     double half[lanes];
     for (std::size_t l = 0; l < L; ++l) half[l] = 0.5 * t[l];
     for (std::size_t l = 0; l < L; ++l) t[l] *= D;
@@ -205,7 +226,7 @@ bool run_batch(const Batch& b, Work& work) {
   std::size_t done = 1;
   auto extend = [&]() {
     const std::size_t u = walk.index.size();
-    if (lanes > 1 && (m + u) * L * sizeof(double) > work.cap) return false;
+    if (lanes > 1 && (m + u) * L * sizeof(double) > shared.cap) return false;
     W.resize(u * L);
     constexpr std::size_t ahead = 8;  // rows whose parents are fetched early
     for (std::size_t i = done; i < u; ++i) {
@@ -244,7 +265,7 @@ bool run_batch(const Batch& b, Work& work) {
         }
         sum += weight * w;
       }
-      work.set_F(x.animal, 0.5 * sum);
+      shared.set_F(x.animal, 0.5 * sum);
     }
     work.terms.clear();
     work.matings.clear();
@@ -255,7 +276,7 @@ bool run_batch(const Batch& b, Work& work) {
   // Down each dam's maternal line to the first core animal; animals older
   // than the floor have w = 0. Several lines are followed in turn so that
   // their links are fetched from memory together.
-  const Code oldest_code = work.code[oldest];
+  const Code oldest_code = shared.code[oldest];
   struct Line {
     Code x = 0;
     Mating mating{0, 0};
@@ -264,17 +285,17 @@ bool run_batch(const Batch& b, Work& work) {
   constexpr int kLines = 8;
   Line line[kLines];
   int sire_i = 0;
-  Code next_k = work.first[b.sires[0]];
+  Code next_k = shared.first[b.sires[0]];
   auto start = [&](Line& ln) {
-    while (sire_i < b.count && next_k == work.first[b.sires[sire_i] + 1]) {
-      if (++sire_i < b.count) next_k = work.first[b.sires[sire_i]];
+    while (sire_i < b.count && next_k == shared.first[b.sires[sire_i] + 1]) {
+      if (++sire_i < b.count) next_k = shared.first[b.sires[sire_i]];
     }
     if (sire_i >= b.count) return false;
-    const Code animal = work.progeny[next_k++];
+    const Code animal = shared.progeny[next_k++];
     ln.mating = {animal, sire_i};
-    ln.x = work.ped.dam[animal];
+    ln.x = shared.ped.dam[animal];
     ln.terms.clear();
-    __builtin_prefetch(&work.link[ln.x]);
+    __builtin_prefetch(&shared.link[ln.x]);
     return true;
   };
   int active = 0;
@@ -291,12 +312,12 @@ bool run_batch(const Batch& b, Work& work) {
       Index end = 0;
       bool finished = true;
       if (ln.x >= oldest_code) {
-        Link l = work.link[ln.x];
+        Link l = shared.link[ln.x];
         if (l.sire_or_self & kCoreFlag) {
           // A core animal outside this batch's list yet: her own line goes on
           // through her sire and dam rather than listing her ancestry.
           const Index c = l.sire_or_self & ~kCoreFlag;
-          if (!walk.listed(c)) l = Link{node[c].sire, work.code[node[c].dam]};
+          if (!walk.listed(c)) l = Link{walk.node(c).sire, shared.code[walk.node(c).dam]};
         }
         if (l.sire_or_self & kCoreFlag) {
           end = l.sire_or_self & ~kCoreFlag;
@@ -304,7 +325,7 @@ bool run_batch(const Batch& b, Work& work) {
           walk.add(l.sire_or_self);
           ln.terms.push_back(l.sire_or_self);
           ln.x = l.dam;
-          __builtin_prefetch(&work.link[ln.x]);
+          __builtin_prefetch(&shared.link[ln.x]);
           finished = false;
         }
       }
@@ -335,7 +356,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   const std::vector<Code>& sire = ped.sire;
   const std::vector<Code>& dam = ped.dam;
   F.assign(n + 1, 0.0);
-  Work work(ped, F);
+  Shared shared(ped, F);
   auto mated = [&](std::size_t c) { return ped.live[c] && sire[c] && dam[c]; };
 
   // Sires of progeny with both parents known, by round, then by code.
@@ -365,34 +386,35 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
       if (ped.live[c]) core[sire[c]] = 1;
     for (std::size_t c = n; c >= 1; --c)
       if (core[c]) core[sire[c]] = core[dam[c]] = 1;
-    work.code.assign(1, 0);
+    shared.code.assign(1, 0);
     for (std::size_t c = 1; c <= n; ++c)
       if (core[c]) {
-        index[c] = static_cast<Index>(work.code.size());
-        work.code.push_back(static_cast<Code>(c));
+        index[c] = static_cast<Index>(shared.code.size());
+        shared.code.push_back(static_cast<Code>(c));
       }
   }
-  const std::size_t K = work.code.size() - 1;
-  work.node.resize(K + 1);
-  work.node[0] = CoreNode{0, 0, kNoStamp, 0, 0.0};
+  const std::size_t K = shared.code.size() - 1;
+  shared.node.resize(K + 1);
+  shared.node[0] = CoreNode{0, 0, kNoStamp, 0};
   for (std::size_t k = 1; k <= K; ++k) {
-    const Code c = work.code[k];
-    work.node[k] = CoreNode{index[sire[c]], index[dam[c]], kNoStamp, 0, 0.0};
+    const Code c = shared.code[k];
+    shared.node[k] = CoreNode{index[sire[c]], index[dam[c]], kNoStamp, 0};
   }
-  work.link.resize(n + 1);
+  shared.coreF.assign(K + 1, 0.0);
+  shared.link.resize(n + 1);
   for (std::size_t c = 0; c <= n; ++c)
-    work.link[c] = index[c] ? Link{index[c] | kCoreFlag, 0} : Link{index[sire[c]], dam[c]};
+    shared.link[c] = index[c] ? Link{index[c] | kCoreFlag, 0} : Link{index[sire[c]], dam[c]};
 
   // Progeny with both parents known, grouped by their sire's core index.
-  work.first.assign(K + 2, 0);
+  shared.first.assign(K + 2, 0);
   for (std::size_t c = 1; c <= n; ++c)
-    if (mated(c)) ++work.first[index[sire[c]] + 1];
-  for (std::size_t k = 1; k <= K + 1; ++k) work.first[k] += work.first[k - 1];
-  work.progeny.resize(work.first[K + 1]);
+    if (mated(c)) ++shared.first[index[sire[c]] + 1];
+  for (std::size_t k = 1; k <= K + 1; ++k) shared.first[k] += shared.first[k - 1];
+  shared.progeny.resize(shared.first[K + 1]);
   {
-    std::vector<Code> next(work.first.begin(), work.first.end() - 1);
+    std::vector<Code> next(shared.first.begin(), shared.first.end() - 1);
     for (std::size_t c = 1; c <= n; ++c)
-      if (mated(c)) work.progeny[next[index[sire[c]]]++] = static_cast<Code>(c);
+      if (mated(c)) shared.progeny[next[index[sire[c]]]++] = static_cast<Code>(c);
   }
   std::vector<Index> order;
   std::vector<std::uint32_t> round;
@@ -405,14 +427,62 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   std::vector<std::pair<std::uint32_t, Code>>().swap(sires);
   std::vector<Index>().swap(index);
 
-  work.cap = lane_cap ? lane_cap : std::max<std::size_t>(std::size_t(64) << 20, 4 * n);
+  shared.cap = lane_cap ? lane_cap : std::max<std::size_t>(std::size_t(64) << 20, 4 * n);
+
+  // Batches of up to kLanes sires of one round; rounds in order, the batches
+  // of a round shared out between the threads.
+  std::vector<std::size_t> batch_begin;  // batch b: order[batch_begin[b] .. batch_begin[b + 1])
+  std::vector<std::size_t> round_begin;  // round r: batches round_begin[r] .. round_begin[r + 1] - 1
   for (std::size_t i = 0; i < order.size();) {
+    if (i == 0 || round[i] != round[i - 1]) round_begin.push_back(batch_begin.size());
+    batch_begin.push_back(i);
     std::size_t j = i + 1;
     while (j < order.size() && j - i < kLanes && round[j] == round[i]) ++j;
+    i = j;
+  }
+  round_begin.push_back(batch_begin.size());
+  batch_begin.push_back(order.size());
+
+  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
+  std::vector<Work> works;
+  works.reserve(threads);
+  for (unsigned t = 0; t < threads; ++t) works.emplace_back(shared);
+  std::vector<CoreNode>().swap(shared.node);  // each walk has its copy
+
+  auto run = [&](Work& work, std::size_t b) {
+    const std::size_t i = batch_begin[b], j = batch_begin[b + 1];
     if (!run_batch<kLanes>(Batch{&order[i], static_cast<int>(j - i)}, work)) {
       for (std::size_t k = i; k < j; ++k) run_batch<1>(Batch{&order[k], 1}, work);
     }
-    i = j;
+  };
+  for (std::size_t r = 0; r + 1 < round_begin.size(); ++r) {
+    const std::size_t first = round_begin[r], last = round_begin[r + 1];
+    if (threads == 1 || last - first == 1) {
+      for (std::size_t b = first; b < last; ++b) run(works[0], b);
+      continue;
+    }
+    std::atomic<std::size_t> next{first};
+    std::atomic<bool> failed{false};
+    std::exception_ptr error;
+    auto worker = [&](Work& work) {
+      try {
+        for (std::size_t b; !failed && (b = next++) < last;) run(work, b);
+      } catch (...) {
+        if (!failed.exchange(true)) error = std::current_exception();
+      }
+    };
+    std::vector<std::thread> pool;
+    const std::size_t helpers = std::min<std::size_t>(threads, last - first) - 1;
+    for (std::size_t t = 1; t <= helpers; ++t) {
+      try {
+        pool.emplace_back(worker, std::ref(works[t]));
+      } catch (const std::system_error&) {
+        break;  // no more threads to be had: the others take the whole round
+      }
+    }
+    worker(works[0]);
+    for (std::thread& t : pool) t.join();
+    if (error) std::rethrow_exception(error);
   }
 }
 
