@@ -46,6 +46,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -69,7 +70,7 @@ struct Parents {
 };
 
 // Any animal, as seen from its progeny: a core animal's index (with
-// kCoreFlag), or the core index of its sire and the code of its dam.
+// kCoreFlag) or the core index of its sire, and the code of its dam.
 struct Link {
   Index sire_or_self;
   Code dam;
@@ -117,6 +118,30 @@ struct Shared {
   }
 };
 
+// Rows of w: a buffer that keeps its contents when it grows but does not clear
+// new space (every row is written before it is read).
+class RowBuffer {
+ public:
+  double* data() { return data_.get(); }
+  std::size_t size() const { return size_; }
+  // Makes room for `n` doubles in all, keeping the first size() of them.
+  void reserve(std::size_t n) {
+    if (n <= capacity_) return;
+    const std::size_t grown = std::max(n, capacity_ + capacity_ / 2);
+    std::unique_ptr<double[]> fresh(new double[grown]);
+    std::copy(data_.get(), data_.get() + size_, fresh.get());
+    data_ = std::move(fresh);
+    capacity_ = grown;
+  }
+  void resize(std::size_t n) {  // n within the capacity
+    size_ = n;
+  }
+
+ private:
+  std::unique_ptr<double[]> data_;
+  std::size_t size_ = 0, capacity_ = 0;
+};
+
 // One thread's marks and vectors. Between batches every mark and row number
 // is 0.
 struct Work {
@@ -127,13 +152,30 @@ struct Work {
   std::vector<Index> side;           // the batch's sire side, youngest first
   std::vector<Index> with_w;         // core indices given a row of w
   std::vector<Index> pending;        // needed animals to fill in, youngest first
-  std::vector<double> T, W;
+  std::vector<double> T;
+  RowBuffer W;
   std::vector<Index> terms;
   std::vector<Mating> matings;
 
   explicit Work(Shared& s)
       : shared(s), mark(s.parents.size(), 0), t_row(s.parents.size(), 0), w_row(s.parents.size(), 0) {}
 };
+
+// Row operations over the lanes, with parameters that the compiler may take
+// as not overlapping (so it can use vector instructions).
+template <std::size_t L>
+inline void add_to(double* __restrict row, const double* __restrict x) {
+  for (std::size_t l = 0; l < L; ++l) row[l] += x[l];
+}
+template <std::size_t L>
+inline void mean_of(double* __restrict w, const double* __restrict ws, const double* __restrict wd) {
+  for (std::size_t l = 0; l < L; ++l) w[l] = 0.5 * (ws[l] + wd[l]);
+}
+template <std::size_t L>
+inline void mean_of_plus(double* __restrict w, const double* __restrict t, const double* __restrict ws,
+                         const double* __restrict wd) {
+  for (std::size_t l = 0; l < L; ++l) w[l] = t[l] + 0.5 * (ws[l] + wd[l]);
+}
 
 struct Batch {
   const Index* sires;
@@ -173,7 +215,7 @@ bool run_batch(const Batch& b, Work& work) {
   std::vector<std::uint32_t>& t_row = work.t_row;
   std::vector<std::uint32_t>& w_row = work.w_row;
   std::vector<double>& T = work.T;
-  std::vector<double>& W = work.W;
+  RowBuffer& Wbuf = work.W;
   BatchReset reset(work);
 
   // The sire side: the sires and their ancestors, youngest first.
@@ -207,13 +249,15 @@ bool run_batch(const Batch& b, Work& work) {
     double half[lanes];
     for (std::size_t l = 0; l < L; ++l) half[l] = 0.5 * t[l];
     for (std::size_t l = 0; l < L; ++l) t[l] *= D;
-    for (std::size_t l = 0; l < L; ++l) ts[l] += half[l];
-    for (std::size_t l = 0; l < L; ++l) td[l] += half[l];
+    add_to<L>(ts, half);  // ts and td are the same row when both parents are unknown
+    add_to<L>(td, half);
   }
 
   // w = T (D t) over the needed animals, filled in chunk by chunk as the
   // dams' lines name more of them; animals older than the oldest have w = 0.
-  W.assign(L, 0.0);  // row 0
+  Wbuf.reserve(L);
+  std::fill_n(Wbuf.data(), L, 0.0);  // row 0
+  Wbuf.resize(L);
   Index newest = 0;  // youngest animal marked pending
   auto need = [&](Index c) {
     if (c < oldest || (mark[c] & kNeeded)) return;
@@ -234,9 +278,10 @@ bool run_batch(const Batch& b, Work& work) {
       if (p.dam >= oldest && !(mark[p.dam] & kNeeded)) mark[p.dam] |= kNeeded | kPending;
     }
     newest = 0;
-    std::size_t rows = W.size() / L;
+    std::size_t rows = Wbuf.size() / L;
     if (lanes > 1 && (m + rows + pending.size()) * L * sizeof(double) > shared.cap) return false;
-    W.resize((rows + pending.size()) * L);
+    Wbuf.reserve((rows + pending.size()) * L);
+    double* const W = Wbuf.data();
     // Up: parents first. An animal off the sire side whose parents both have
     // w = 0 has w = 0 and gets no row.
     constexpr std::size_t ahead = 8;  // animals whose parents' rows are fetched early
@@ -259,21 +304,17 @@ bool run_batch(const Batch& b, Work& work) {
       if (!sire_side && rs == 0 && rd == 0) continue;
       w_row[k] = static_cast<std::uint32_t>(rows);
       work.with_w.push_back(k);
-      double* __restrict w = &W[rows * L];
-      const double* ws = &W[rs * L];
-      const double* wd = &W[rd * L];
-      if (sire_side) {
-        const double* t = &T[t_row[k] * L];
-        for (std::size_t l = 0; l < L; ++l) w[l] = t[l] + 0.5 * (ws[l] + wd[l]);
-      } else {
-        for (std::size_t l = 0; l < L; ++l) w[l] = 0.5 * (ws[l] + wd[l]);
-      }
+      if (sire_side)
+        mean_of_plus<L>(&W[rows * L], &T[t_row[k] * L], &W[rs * L], &W[rd * L]);
+      else
+        mean_of<L>(&W[rows * L], &W[rs * L], &W[rd * L]);
       ++rows;
     }
-    W.resize(rows * L);
+    Wbuf.resize(rows * L);
     return true;
   };
   auto evaluate = [&]() {
+    const double* const W = Wbuf.data();
     std::size_t next = 0;
     for (const Mating& x : work.matings) {
       double sum = 0.0, weight = 0.5;
@@ -305,7 +346,7 @@ bool run_batch(const Batch& b, Work& work) {
     Mating mating{0, 0};
     std::vector<Index> terms;
   };
-  constexpr int kLines = 8;
+  constexpr int kLines = 16;
   Line line[kLines];
   int sire_i = 0;
   Code next_k = shared.first[b.sires[0]];
@@ -314,6 +355,13 @@ bool run_batch(const Batch& b, Work& work) {
       if (++sire_i < b.count) next_k = shared.first[b.sires[sire_i]];
     }
     if (sire_i >= b.count) return false;
+    constexpr Code ahead = 16;  // progeny whose records are fetched early
+    if (next_k + ahead < shared.progeny.size()) {
+      const Code later = shared.progeny[next_k + ahead];
+      __builtin_prefetch(&shared.ped.dam[later]);
+      __builtin_prefetch(&shared.link[later]);
+      __builtin_prefetch(&shared.F[later], 1);
+    }
     const Code animal = shared.progeny[next_k++];
     ln.mating = {animal, sire_i};
     ln.x = shared.ped.dam[animal];
@@ -340,7 +388,7 @@ bool run_batch(const Batch& b, Work& work) {
           // A core animal off the sire side: her line goes on through her
           // sire and dam.
           const Index c = l.sire_or_self & ~kCoreFlag;
-          if (!(mark[c] & kSireSide)) l = Link{par[c].sire, shared.code[par[c].dam]};
+          if (!(mark[c] & kSireSide)) l.sire_or_self = par[c].sire;
         }
         if (l.sire_or_self & kCoreFlag) {
           end = l.sire_or_self & ~kCoreFlag;
@@ -427,7 +475,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   shared.coreF.assign(K + 1, 0.0);
   shared.link.resize(n + 1);
   for (std::size_t c = 0; c <= n; ++c)
-    shared.link[c] = index[c] ? Link{index[c] | kCoreFlag, 0} : Link{index[sire[c]], dam[c]};
+    shared.link[c] = Link{index[c] ? index[c] | kCoreFlag : index[sire[c]], dam[c]};
 
   // Progeny with both parents known, grouped by their sire's core index.
   shared.first.assign(K + 2, 0);
