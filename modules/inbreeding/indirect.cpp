@@ -10,7 +10,8 @@
 // The progeny of s out of dam d has F = A(s, d) / 2 = w_d / 2, so both passes
 // run only over the ancestors of s and of his mates; each ancestor is handled
 // once, whatever the number of paths to it. Ancestors older than the oldest
-// ancestor of s have w = 0 and are not visited.
+// ancestor of s have w = 0 and are not visited, and neither is any animal
+// whose parents both have w = 0 and which is no ancestor of s.
 //
 // Sires are taken in batches of up to kLanes, each sire one lane of the
 // vectors t and w, so that the ancestors the sires of one batch share are
@@ -26,9 +27,29 @@
 // outside the core is reached through her maternal line d_0 = d, d_1 =
 // dam(d_0), ... down to the first core animal d_k (or an unknown dam):
 //   w_d = sum_{i<k} w_sire(d_i) / 2^(i+1) + w_(d_k) / 2^k,
-// and every sire(d_i) is in the core.
+// and every sire(d_i) is in the core. A core dam that is no ancestor of the
+// batch's sires has t = 0 too, and her line goes on the same way.
+//
+// Core indices follow the codes, so parents have smaller indices than their
+// progeny: a batch finds the animals it needs by marking them in a byte per
+// core index and scanning the marks from the youngest down (to mark parents)
+// and back up (to fill w parents first), rather than by a search through the
+// pedigree. The scans read memory in order and the marks stay in the caches.
+//
+// The batches of one round do not depend on each other: each writes the F of
+// its own sires' progeny only and reads the F of animals of earlier rounds.
+// They are shared out between threads, each with its own marks and vectors; a
+// batch computes the same values whichever thread runs it, so the results do
+// not depend on the number of threads.
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "inbreeding.h"
 
@@ -38,93 +59,25 @@ namespace {
 
 using Index = std::uint32_t;  // position in the core, 1-based; 0 = none
 
-constexpr Index kExpanded = 0x80000000u;
 constexpr Index kCoreFlag = 0x80000000u;
-constexpr std::uint32_t kNoStamp = 0;
 constexpr int kLanes = 16;
+constexpr unsigned kMaxThreads = 4;  // each thread has its own marks and vectors
 
-// A core animal.
-struct CoreNode {
+// The parents of a core animal, as core indices.
+struct Parents {
   Index sire;
   Index dam;
-  std::uint32_t stamp;  // walk that last listed the animal
-  std::uint32_t local;  // its position in that walk's list
-  double F;
 };
 
 // Any animal, as seen from its progeny: a core animal's index (with
-// kCoreFlag), or the core index of its sire and the code of its dam.
+// kCoreFlag) or the core index of its sire, and the code of its dam.
 struct Link {
   Index sire_or_self;
   Code dam;
 };
 
-// The core animals of one batch's pedigree, listed parents first from
-// position 1 on, with the positions of their parents in the list (position 0
-// stands for an unknown parent or one older than the floor).
-class BatchWalk {
- public:
-  explicit BatchWalk(std::vector<CoreNode>& node) : node_(node) {}
-
-  void begin() {
-    if (++stamp_ == kNoStamp) {  // wrapped: forget every old stamp
-      for (CoreNode& x : node_) x.stamp = kNoStamp;
-      stamp_ = 1;
-    }
-    floor_ = 1;
-    index.assign(1, 0);
-    ls.assign(1, 0);
-    ld.assign(1, 0);
-  }
-  void set_floor(Index floor) { floor_ = floor; }
-  bool listed(Index c) const { return c >= floor_ && node_[c].stamp == stamp_; }
-  std::uint32_t local(Index c) const { return node_[c].local; }
-
-  // Lists `root` and its ancestors not listed yet (down to the floor).
-  void add(Index root) {
-    if (root < floor_ || node_[root].stamp == stamp_) return;
-    stack_.push_back(root);
-    while (!stack_.empty()) {
-      const Index e = stack_.back();
-      if (e & kExpanded) {
-        stack_.pop_back();
-        append(e & ~kExpanded);
-        continue;
-      }
-      CoreNode& x = node_[e];
-      if (x.stamp == stamp_) {  // listed through another path meanwhile
-        stack_.pop_back();
-        continue;
-      }
-      x.stamp = stamp_;
-      stack_.back() = e | kExpanded;
-      if (x.sire >= floor_) __builtin_prefetch(&node_[x.sire]);
-      if (x.dam >= floor_) __builtin_prefetch(&node_[x.dam]);
-      if (x.sire >= floor_ && node_[x.sire].stamp != stamp_) stack_.push_back(x.sire);
-      if (x.dam >= floor_ && node_[x.dam].stamp != stamp_) stack_.push_back(x.dam);
-    }
-  }
-
-  std::vector<Index> index;
-  std::vector<std::uint32_t> ls, ld;
-
- private:
-  void append(Index c) {
-    CoreNode& x = node_[c];
-    x.local = static_cast<std::uint32_t>(index.size());
-    index.push_back(c);
-    ls.push_back(x.sire >= floor_ ? node_[x.sire].local : 0);
-    ld.push_back(x.dam >= floor_ ? node_[x.dam].local : 0);
-  }
-
-  std::vector<CoreNode>& node_;
-  std::uint32_t stamp_ = kNoStamp;
-  Index floor_ = 1;
-  std::vector<Index> stack_;
-};
-
-double factor(const std::vector<CoreNode>& node, const CoreNode& x) {
-  const double fs = node[x.sire].F, fd = node[x.dam].F;  // node[0].F is 0
+double factor(const std::vector<double>& coreF, const Parents& x) {
+  const double fs = coreF[x.sire], fd = coreF[x.dam];  // coreF[0] is 0
   if (x.sire && x.dam) return 0.5 - 0.25 * fs - 0.25 * fd;
   if (x.sire || x.dam) return 0.75 - 0.25 * (fs + fd);
   return 1.0;
@@ -133,38 +86,121 @@ double factor(const std::vector<CoreNode>& node, const CoreNode& x) {
 // A mating's maternal-line terms: core animals whose w, halved once per step
 // down the line, add up to w of the dam (see the top of this file).
 constexpr Index kLineEnd = 0x80000000u;  // the line's last animal: weight 2^-k, not 2^-(i+1)
-constexpr std::size_t kChunk = std::size_t(1) << 16;  // terms evaluated at a time
+constexpr std::size_t kChunk = std::size_t(1) << 18;  // terms evaluated at a time
 
 struct Mating {
   Code animal;
   int lane;
 };
 
-// Everything the batches share.
-struct Work {
+// A batch's marks, one byte per core index.
+constexpr std::uint8_t kSireSide = 1;  // a sire of the batch or an ancestor of one
+constexpr std::uint8_t kNeeded = 2;    // w wanted: a term, or a parent of a needed animal
+constexpr std::uint8_t kPending = 4;   // needed, w not filled in yet
+
+// Everything the batches share. While a round runs, its batches only write
+// the F of their own sires' progeny, which no other batch of the round reads.
+struct Shared {
   const CodedPedigree& ped;
   std::vector<double>& F;
-  std::vector<CoreNode> node;  // the core, index 1 .. K
-  std::vector<Code> code;      // code of each core index
-  std::vector<Link> link;      // by code
-  std::vector<Code> first;     // progeny of core index k: progeny[first[k] .. first[k + 1])
+  std::vector<Parents> parents;  // the core, index 1 .. K
+  std::vector<double> coreF;     // F of each core index
+  std::vector<Code> code;        // code of each core index
+  std::vector<Link> link;        // by code
+  std::vector<Code> first;       // progeny of core index k: progeny[first[k] .. first[k + 1])
   std::vector<Code> progeny;
-  BatchWalk walk{node};
-  std::vector<double> T, W;
-  std::vector<Index> terms;
-  std::vector<Mating> matings;
   std::size_t cap = 0;
 
-  Work(const CodedPedigree& p, std::vector<double>& f) : ped(p), F(f) {}
+  Shared(const CodedPedigree& p, std::vector<double>& f) : ped(p), F(f) {}
   void set_F(Code c, double f) {
     F[c] = f;
-    if (link[c].sire_or_self & kCoreFlag) node[link[c].sire_or_self & ~kCoreFlag].F = f;
+    if (link[c].sire_or_self & kCoreFlag) coreF[link[c].sire_or_self & ~kCoreFlag] = f;
   }
 };
+
+// Rows of w: a buffer that keeps its contents when it grows but does not clear
+// new space (every row is written before it is read).
+class RowBuffer {
+ public:
+  double* data() { return data_.get(); }
+  std::size_t size() const { return size_; }
+  // Makes room for `n` doubles in all, keeping the first size() of them.
+  void reserve(std::size_t n) {
+    if (n <= capacity_) return;
+    const std::size_t grown = std::max(n, capacity_ + capacity_ / 2);
+    std::unique_ptr<double[]> fresh(new double[grown]);
+    std::copy(data_.get(), data_.get() + size_, fresh.get());
+    data_ = std::move(fresh);
+    capacity_ = grown;
+  }
+  void resize(std::size_t n) {  // n within the capacity
+    size_ = n;
+  }
+
+ private:
+  std::unique_ptr<double[]> data_;
+  std::size_t size_ = 0, capacity_ = 0;
+};
+
+// One thread's marks and vectors. Between batches every mark and row number
+// is 0.
+struct Work {
+  Shared& shared;
+  std::vector<std::uint8_t> mark;    // by core index
+  std::vector<std::uint32_t> t_row;  // row of t by core index (0: none)
+  std::vector<std::uint32_t> w_row;  // row of w by core index (0: none, w = 0)
+  std::vector<Index> side;           // the batch's sire side, youngest first
+  std::vector<Index> with_w;         // core indices given a row of w
+  std::vector<Index> pending;        // needed animals to fill in, youngest first
+  std::vector<double> T;
+  RowBuffer W;
+  std::vector<Index> terms;
+  std::vector<Mating> matings;
+
+  explicit Work(Shared& s)
+      : shared(s), mark(s.parents.size(), 0), t_row(s.parents.size(), 0), w_row(s.parents.size(), 0) {}
+};
+
+// Row operations over the lanes, with parameters that the compiler may take
+// as not overlapping (so it can use vector instructions).
+template <std::size_t L>
+inline void add_to(double* __restrict row, const double* __restrict x) {
+  for (std::size_t l = 0; l < L; ++l) row[l] += x[l];
+}
+template <std::size_t L>
+inline void mean_of(double* __restrict w, const double* __restrict ws, const double* __restrict wd) {
+  for (std::size_t l = 0; l < L; ++l) w[l] = 0.5 * (ws[l] + wd[l]);
+}
+template <std::size_t L>
+inline void mean_of_plus(double* __restrict w, const double* __restrict t, const double* __restrict ws,
+                         const double* __restrict wd) {
+  for (std::size_t l = 0; l < L; ++l) w[l] = t[l] + 0.5 * (ws[l] + wd[l]);
+}
 
 struct Batch {
   const Index* sires;
   int count;
+};
+
+// Clears a batch's marks and row numbers however the batch ends.
+class BatchReset {
+ public:
+  explicit BatchReset(Work& w) : w_(w) {}
+  BatchReset(const BatchReset&) = delete;
+  BatchReset& operator=(const BatchReset&) = delete;
+  ~BatchReset() {
+    for (Index c : w_.side) w_.t_row[c] = 0;
+    for (Index c : w_.with_w) w_.w_row[c] = 0;
+    if (hi >= lo) std::memset(&w_.mark[lo], 0, hi - lo + 1);
+    w_.mark[0] = 0;
+    w_.side.clear();
+    w_.with_w.clear();
+    w_.pending.clear();
+  }
+  Index lo = 1, hi = 0;  // marks may be set in lo .. hi (and at 0)
+
+ private:
+  Work& w_;
 };
 
 // Runs one batch with `lanes` lanes (kLanes or 1). Returns false when the
@@ -173,78 +209,126 @@ struct Batch {
 template <int lanes>
 bool run_batch(const Batch& b, Work& work) {
   constexpr std::size_t L = lanes;
-  BatchWalk& walk = work.walk;
-  std::vector<CoreNode>& node = work.node;
+  Shared& shared = work.shared;
+  const std::vector<Parents>& par = shared.parents;
+  std::uint8_t* const mark = work.mark.data();
+  std::vector<std::uint32_t>& t_row = work.t_row;
+  std::vector<std::uint32_t>& w_row = work.w_row;
   std::vector<double>& T = work.T;
-  std::vector<double>& W = work.W;
-  walk.begin();
-  for (int i = 0; i < b.count; ++i) walk.add(b.sires[i]);
-  const std::size_t m = walk.index.size();  // the sires' own pedigree: positions 1 .. m - 1
-  if (lanes > 1 && 2 * m * L * sizeof(double) > work.cap) return false;
-  Index oldest = b.sires[0];
-  for (std::size_t i = 1; i < m; ++i) oldest = std::min(oldest, walk.index[i]);
+  RowBuffer& Wbuf = work.W;
+  BatchReset reset(work);
+
+  // The sire side: the sires and their ancestors, youngest first.
+  Index top = 0;
+  for (int i = 0; i < b.count; ++i) {
+    mark[b.sires[i]] |= kSireSide;
+    top = std::max(top, b.sires[i]);
+  }
+  reset.hi = top;
+  for (Index k = top; k > 0; --k) {
+    if (!(mark[k] & kSireSide)) continue;
+    work.side.push_back(k);
+    mark[par[k].sire] |= kSireSide;
+    mark[par[k].dam] |= kSireSide;
+  }
+  const Index oldest = work.side.back();
+  reset.lo = oldest;
+  const std::size_t m = work.side.size() + 1;  // rows of t, row 0 a scratch row
+  if (lanes > 1 && 2 * m * L * sizeof(double) > shared.cap) return false;
+  for (std::size_t i = 0; i < work.side.size(); ++i) t_row[work.side[i]] = static_cast<std::uint32_t>(i + 1);
 
   // t = T' e_s, youngest first, then D t.
   T.assign(m * L, 0.0);
-  for (int i = 0; i < b.count; ++i) T[walk.local(b.sires[i]) * L + static_cast<std::size_t>(i)] = 1.0;
-  for (std::size_t i = m; --i > 0;) {
-    double* __restrict t = &T[i * L];
-    double* __restrict ts = &T[walk.ls[i] * L];
-    double* __restrict td = &T[walk.ld[i] * L];
-    const double D = factor(node, node[walk.index[i]]);
+  for (int i = 0; i < b.count; ++i) T[t_row[b.sires[i]] * L + static_cast<std::size_t>(i)] = 1.0;
+  for (const Index k : work.side) {
+    const Parents p = par[k];
+    double* __restrict t = &T[t_row[k] * L];
+    double* ts = &T[t_row[p.sire] * L];
+    double* td = &T[t_row[p.dam] * L];
+    const double D = factor(shared.coreF, p);
     double half[lanes];
     for (std::size_t l = 0; l < L; ++l) half[l] = 0.5 * t[l];
     for (std::size_t l = 0; l < L; ++l) t[l] *= D;
-    for (std::size_t l = 0; l < L; ++l) ts[l] += half[l];
-    for (std::size_t l = 0; l < L; ++l) td[l] += half[l];
+    add_to<L>(ts, half);  // ts and td are the same row when both parents are unknown
+    add_to<L>(td, half);
   }
-  // w = T (D t) over the list, extended chunk by chunk as the dams' lines
-  // bring in more animals; animals older than the floor have w = 0.
-  walk.set_floor(oldest);
-  W.assign(L, 0.0);  // position 0
-  std::size_t done = 1;
+
+  // w = T (D t) over the needed animals, filled in chunk by chunk as the
+  // dams' lines name more of them; animals older than the oldest have w = 0.
+  Wbuf.reserve(L);
+  std::fill_n(Wbuf.data(), L, 0.0);  // row 0
+  Wbuf.resize(L);
+  Index newest = 0;  // youngest animal marked pending
+  auto need = [&](Index c) {
+    if (c < oldest || (mark[c] & kNeeded)) return;
+    mark[c] |= kNeeded | kPending;
+    newest = std::max(newest, c);
+  };
   auto extend = [&]() {
-    const std::size_t u = walk.index.size();
-    if (lanes > 1 && (m + u) * L * sizeof(double) > work.cap) return false;
-    W.resize(u * L);
-    constexpr std::size_t ahead = 8;  // rows whose parents are fetched early
-    for (std::size_t i = done; i < u; ++i) {
-      if (i + ahead < u) {
-        __builtin_prefetch(&W[walk.ls[i + ahead] * L]);
-        __builtin_prefetch(&W[walk.ld[i + ahead] * L]);
+    if (newest == 0) return true;
+    reset.hi = std::max(reset.hi, newest);
+    // Down: the parents of a needed animal are needed.
+    std::vector<Index>& pending = work.pending;
+    pending.clear();
+    for (Index k = newest; k >= oldest; --k) {
+      if (!(mark[k] & kPending)) continue;
+      pending.push_back(k);
+      const Parents p = par[k];
+      if (p.sire >= oldest && !(mark[p.sire] & kNeeded)) mark[p.sire] |= kNeeded | kPending;
+      if (p.dam >= oldest && !(mark[p.dam] & kNeeded)) mark[p.dam] |= kNeeded | kPending;
+    }
+    newest = 0;
+    std::size_t rows = Wbuf.size() / L;
+    if (lanes > 1 && (m + rows + pending.size()) * L * sizeof(double) > shared.cap) return false;
+    Wbuf.reserve((rows + pending.size()) * L);
+    double* const W = Wbuf.data();
+    // Up: parents first. An animal off the sire side whose parents both have
+    // w = 0 has w = 0 and gets no row.
+    constexpr std::size_t ahead = 8;  // animals whose parents' rows are fetched early
+    const std::size_t count = pending.size();
+    for (std::size_t j = count; j-- > 0;) {
+      if (j >= ahead) {
+        const Parents q = par[pending[j - ahead]];
+        __builtin_prefetch(&W[w_row[q.sire] * L]);
+        __builtin_prefetch(&W[w_row[q.dam] * L]);
         if (L > 8) {
-          __builtin_prefetch(&W[walk.ls[i + ahead] * L + 8]);
-          __builtin_prefetch(&W[walk.ld[i + ahead] * L + 8]);
+          __builtin_prefetch(&W[w_row[q.sire] * L + 8]);
+          __builtin_prefetch(&W[w_row[q.dam] * L + 8]);
         }
       }
-      double* __restrict w = &W[i * L];
-      const double* ws = &W[walk.ls[i] * L];
-      const double* wd = &W[walk.ld[i] * L];
-      if (i < m) {
-        const double* t = &T[i * L];
-        for (std::size_t l = 0; l < L; ++l) w[l] = t[l] + 0.5 * (ws[l] + wd[l]);
-      } else {
-        for (std::size_t l = 0; l < L; ++l) w[l] = 0.5 * (ws[l] + wd[l]);
-      }
+      const Index k = pending[j];
+      mark[k] &= static_cast<std::uint8_t>(~kPending);
+      const Parents p = par[k];
+      const std::uint32_t rs = w_row[p.sire], rd = w_row[p.dam];
+      const bool sire_side = mark[k] & kSireSide;
+      if (!sire_side && rs == 0 && rd == 0) continue;
+      w_row[k] = static_cast<std::uint32_t>(rows);
+      work.with_w.push_back(k);
+      if (sire_side)
+        mean_of_plus<L>(&W[rows * L], &T[t_row[k] * L], &W[rs * L], &W[rd * L]);
+      else
+        mean_of<L>(&W[rows * L], &W[rs * L], &W[rd * L]);
+      ++rows;
     }
-    done = u;
+    Wbuf.resize(rows * L);
     return true;
   };
   auto evaluate = [&]() {
+    const double* const W = Wbuf.data();
     std::size_t next = 0;
     for (const Mating& x : work.matings) {
       double sum = 0.0, weight = 0.5;
       for (;; weight *= 0.5) {
         const Index e = work.terms[next++];
         const Index c = e & ~kLineEnd;
-        const double w = walk.listed(c) ? W[walk.local(c) * L + static_cast<std::size_t>(x.lane)] : 0.0;
+        const double w = W[w_row[c] * L + static_cast<std::size_t>(x.lane)];
         if (e & kLineEnd) {
           sum += 2.0 * weight * w;
           break;
         }
         sum += weight * w;
       }
-      work.set_F(x.animal, 0.5 * sum);
+      shared.set_F(x.animal, 0.5 * sum);
     }
     work.terms.clear();
     work.matings.clear();
@@ -252,29 +336,37 @@ bool run_batch(const Batch& b, Work& work) {
 
   work.terms.clear();
   work.matings.clear();
-  // Down each dam's maternal line to the first core animal; animals older
-  // than the floor have w = 0. Several lines are followed in turn so that
-  // their links are fetched from memory together.
-  const Code oldest_code = work.code[oldest];
+  // Down each dam's maternal line to the first animal of the sire side; lines
+  // reaching animals older than the oldest end there (w = 0). Several lines
+  // are followed in turn so that their links are fetched from memory
+  // together.
+  const Code oldest_code = shared.code[oldest];
   struct Line {
     Code x = 0;
     Mating mating{0, 0};
     std::vector<Index> terms;
   };
-  constexpr int kLines = 8;
+  constexpr int kLines = 16;
   Line line[kLines];
   int sire_i = 0;
-  Code next_k = work.first[b.sires[0]];
+  Code next_k = shared.first[b.sires[0]];
   auto start = [&](Line& ln) {
-    while (sire_i < b.count && next_k == work.first[b.sires[sire_i] + 1]) {
-      if (++sire_i < b.count) next_k = work.first[b.sires[sire_i]];
+    while (sire_i < b.count && next_k == shared.first[b.sires[sire_i] + 1]) {
+      if (++sire_i < b.count) next_k = shared.first[b.sires[sire_i]];
     }
     if (sire_i >= b.count) return false;
-    const Code animal = work.progeny[next_k++];
+    constexpr Code ahead = 16;  // progeny whose records are fetched early
+    if (next_k + ahead < shared.progeny.size()) {
+      const Code later = shared.progeny[next_k + ahead];
+      __builtin_prefetch(&shared.ped.dam[later]);
+      __builtin_prefetch(&shared.link[later]);
+      __builtin_prefetch(&shared.F[later], 1);
+    }
+    const Code animal = shared.progeny[next_k++];
     ln.mating = {animal, sire_i};
-    ln.x = work.ped.dam[animal];
+    ln.x = shared.ped.dam[animal];
     ln.terms.clear();
-    __builtin_prefetch(&work.link[ln.x]);
+    __builtin_prefetch(&shared.link[ln.x]);
     return true;
   };
   int active = 0;
@@ -291,24 +383,25 @@ bool run_batch(const Batch& b, Work& work) {
       Index end = 0;
       bool finished = true;
       if (ln.x >= oldest_code) {
-        Link l = work.link[ln.x];
+        Link l = shared.link[ln.x];
         if (l.sire_or_self & kCoreFlag) {
-          // A core animal outside this batch's list yet: her own line goes on
-          // through her sire and dam rather than listing her ancestry.
+          // A core animal off the sire side: her line goes on through her
+          // sire and dam.
           const Index c = l.sire_or_self & ~kCoreFlag;
-          if (!walk.listed(c)) l = Link{node[c].sire, work.code[node[c].dam]};
+          if (!(mark[c] & kSireSide)) l.sire_or_self = par[c].sire;
         }
         if (l.sire_or_self & kCoreFlag) {
           end = l.sire_or_self & ~kCoreFlag;
         } else {
-          walk.add(l.sire_or_self);
+          need(l.sire_or_self);
           ln.terms.push_back(l.sire_or_self);
           ln.x = l.dam;
-          __builtin_prefetch(&work.link[ln.x]);
+          __builtin_prefetch(&shared.link[ln.x]);
           finished = false;
         }
       }
       if (!finished) continue;
+      need(end);
       work.terms.insert(work.terms.end(), ln.terms.begin(), ln.terms.end());
       work.terms.push_back(end | kLineEnd);
       work.matings.push_back(ln.mating);
@@ -331,11 +424,11 @@ bool run_batch(const Batch& b, Work& work) {
 
 void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::size_t lane_cap) {
   const std::size_t n = ped.size();
-  if (n >= kExpanded) throw std::bad_alloc();  // codes and indices must leave their top bit free
+  if (n >= kCoreFlag) throw std::bad_alloc();  // codes and indices must leave their top bit free
   const std::vector<Code>& sire = ped.sire;
   const std::vector<Code>& dam = ped.dam;
   F.assign(n + 1, 0.0);
-  Work work(ped, F);
+  Shared shared(ped, F);
   auto mated = [&](std::size_t c) { return ped.live[c] && sire[c] && dam[c]; };
 
   // Sires of progeny with both parents known, by round, then by code.
@@ -365,34 +458,35 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
       if (ped.live[c]) core[sire[c]] = 1;
     for (std::size_t c = n; c >= 1; --c)
       if (core[c]) core[sire[c]] = core[dam[c]] = 1;
-    work.code.assign(1, 0);
+    shared.code.assign(1, 0);
     for (std::size_t c = 1; c <= n; ++c)
       if (core[c]) {
-        index[c] = static_cast<Index>(work.code.size());
-        work.code.push_back(static_cast<Code>(c));
+        index[c] = static_cast<Index>(shared.code.size());
+        shared.code.push_back(static_cast<Code>(c));
       }
   }
-  const std::size_t K = work.code.size() - 1;
-  work.node.resize(K + 1);
-  work.node[0] = CoreNode{0, 0, kNoStamp, 0, 0.0};
+  const std::size_t K = shared.code.size() - 1;
+  shared.parents.resize(K + 1);
+  shared.parents[0] = Parents{0, 0};
   for (std::size_t k = 1; k <= K; ++k) {
-    const Code c = work.code[k];
-    work.node[k] = CoreNode{index[sire[c]], index[dam[c]], kNoStamp, 0, 0.0};
+    const Code c = shared.code[k];
+    shared.parents[k] = Parents{index[sire[c]], index[dam[c]]};
   }
-  work.link.resize(n + 1);
+  shared.coreF.assign(K + 1, 0.0);
+  shared.link.resize(n + 1);
   for (std::size_t c = 0; c <= n; ++c)
-    work.link[c] = index[c] ? Link{index[c] | kCoreFlag, 0} : Link{index[sire[c]], dam[c]};
+    shared.link[c] = Link{index[c] ? index[c] | kCoreFlag : index[sire[c]], dam[c]};
 
   // Progeny with both parents known, grouped by their sire's core index.
-  work.first.assign(K + 2, 0);
+  shared.first.assign(K + 2, 0);
   for (std::size_t c = 1; c <= n; ++c)
-    if (mated(c)) ++work.first[index[sire[c]] + 1];
-  for (std::size_t k = 1; k <= K + 1; ++k) work.first[k] += work.first[k - 1];
-  work.progeny.resize(work.first[K + 1]);
+    if (mated(c)) ++shared.first[index[sire[c]] + 1];
+  for (std::size_t k = 1; k <= K + 1; ++k) shared.first[k] += shared.first[k - 1];
+  shared.progeny.resize(shared.first[K + 1]);
   {
-    std::vector<Code> next(work.first.begin(), work.first.end() - 1);
+    std::vector<Code> next(shared.first.begin(), shared.first.end() - 1);
     for (std::size_t c = 1; c <= n; ++c)
-      if (mated(c)) work.progeny[next[index[sire[c]]]++] = static_cast<Code>(c);
+      if (mated(c)) shared.progeny[next[index[sire[c]]]++] = static_cast<Code>(c);
   }
   std::vector<Index> order;
   std::vector<std::uint32_t> round;
@@ -405,14 +499,61 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   std::vector<std::pair<std::uint32_t, Code>>().swap(sires);
   std::vector<Index>().swap(index);
 
-  work.cap = lane_cap ? lane_cap : std::max<std::size_t>(std::size_t(64) << 20, 4 * n);
+  shared.cap = lane_cap ? lane_cap : std::max<std::size_t>(std::size_t(64) << 20, 4 * n);
+
+  // Batches of up to kLanes sires of one round; rounds in order, the batches
+  // of a round shared out between the threads.
+  std::vector<std::size_t> batch_begin;  // batch b: order[batch_begin[b] .. batch_begin[b + 1])
+  std::vector<std::size_t> round_begin;  // round r: batches round_begin[r] .. round_begin[r + 1] - 1
   for (std::size_t i = 0; i < order.size();) {
+    if (i == 0 || round[i] != round[i - 1]) round_begin.push_back(batch_begin.size());
+    batch_begin.push_back(i);
     std::size_t j = i + 1;
     while (j < order.size() && j - i < kLanes && round[j] == round[i]) ++j;
+    i = j;
+  }
+  round_begin.push_back(batch_begin.size());
+  batch_begin.push_back(order.size());
+
+  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
+  std::vector<Work> works;
+  works.reserve(threads);
+  for (unsigned t = 0; t < threads; ++t) works.emplace_back(shared);
+
+  auto run = [&](Work& work, std::size_t b) {
+    const std::size_t i = batch_begin[b], j = batch_begin[b + 1];
     if (!run_batch<kLanes>(Batch{&order[i], static_cast<int>(j - i)}, work)) {
       for (std::size_t k = i; k < j; ++k) run_batch<1>(Batch{&order[k], 1}, work);
     }
-    i = j;
+  };
+  for (std::size_t r = 0; r + 1 < round_begin.size(); ++r) {
+    const std::size_t first = round_begin[r], last = round_begin[r + 1];
+    if (threads == 1 || last - first == 1) {
+      for (std::size_t b = first; b < last; ++b) run(works[0], b);
+      continue;
+    }
+    std::atomic<std::size_t> next{first};
+    std::atomic<bool> failed{false};
+    std::exception_ptr error;
+    auto worker = [&](Work& work) {
+      try {
+        for (std::size_t b; !failed && (b = next++) < last;) run(work, b);
+      } catch (...) {
+        if (!failed.exchange(true)) error = std::current_exception();
+      }
+    };
+    std::vector<std::thread> pool;
+    const std::size_t helpers = std::min<std::size_t>(threads, last - first) - 1;
+    for (std::size_t t = 1; t <= helpers; ++t) {
+      try {
+        pool.emplace_back(worker, std::ref(works[t]));
+      } catch (const std::system_error&) {
+        break;  // no more threads to be had: the others take the whole round
+      }
+    }
+    worker(works[0]);
+    for (std::thread& t : pool) t.join();
+    if (error) std::rethrow_exception(error);
   }
 }
 
