@@ -64,20 +64,31 @@ class StopSignalsBlocked {
   sigset_t old_;
 };
 
-// Null when there is no memory for the entry: the file is then only not
-// removed by a stop signal.
-PendingTemp* add_pending(const std::string& path) {
+// An entry for a temporary path of `length` characters, not yet in the list.
+// Null when there is no memory for it: the file is then only not removed by
+// a stop signal.
+PendingTemp* new_pending(std::size_t length) {
   catch_stop_signals();
-  auto* entry = new (std::nothrow) PendingTemp{new (std::nothrow) char[path.size() + 1], nullptr};
-  if (!entry || !entry->path) {
+  auto* entry = new (std::nothrow) PendingTemp{new (std::nothrow) char[length + 1], nullptr};
+  if (entry && !entry->path) {
     delete entry;
     return nullptr;
   }
-  std::memcpy(entry->path, path.c_str(), path.size() + 1);
-  StopSignalsBlocked blocked;
-  entry->next = g_pending;
-  g_pending = entry;
   return entry;
+}
+
+// Creates the temporary file from `pattern` (as mkstemp) and lists it in
+// `entry` in one step that no stop signal can come between, so a stopped
+// run never leaves a temporary file the handler doesn't know of.
+int create_pending(std::vector<char>& pattern, PendingTemp* entry) {
+  StopSignalsBlocked blocked;
+  const int fd = mkstemp(pattern.data());
+  if (fd >= 0 && entry) {
+    std::memcpy(entry->path, pattern.data(), pattern.size());
+    entry->next = g_pending;
+    g_pending = entry;
+  }
+  return fd;
 }
 
 void remove_pending(PendingTemp* entry) {
@@ -165,10 +176,15 @@ bool ResultFile::open(const std::string& target) {
     std::string pattern = temp_pattern(target_);
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) return false;
+    PendingTemp* entry = new_pending(pattern.size());
+    int fd = create_pending(name, entry);
+    if (fd < 0) {
+      if (entry) delete[] entry->path;
+      delete entry;
+      return false;
+    }
     temp_.assign(name.data());
-    pending_ = add_pending(temp_);
+    pending_ = entry;
     fchmod(fd, creation_mode());
     fp_ = fdopen(fd, "w");
     if (!fp_) {
