@@ -9,6 +9,7 @@
 #include <new>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "output.h"
 
@@ -365,21 +366,14 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
 
   // Both files are checked before either is put in place: a run that fails
   // to write one of them leaves both earlier results as they were.
-  if (!errors.finish()) {
-    print_write_error(con, error_file);
-    return kNotWritten;
-  }
-  if (!stacked.finish()) {
-    print_write_error(con, output);
-    return kNotWritten;
-  }
-  if (!errors.commit()) {
-    print_write_error(con, error_file);
-    return kNotWritten;
-  }
-  if (!stacked.commit()) {
-    print_write_error(con, output);
-    return kNotWritten;
+  const std::pair<ResultFile*, const std::string*> results[] = {{&errors, &error_file}, {&stacked, &output}};
+  for (bool (ResultFile::*step)() : {&ResultFile::finish, &ResultFile::commit}) {
+    for (const auto& [file, name] : results) {
+      if (!(file->*step)()) {
+        print_write_error(con, *name);
+        return kNotWritten;
+      }
+    }
   }
   return kStacked;
 }

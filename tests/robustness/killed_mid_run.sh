@@ -7,6 +7,7 @@
 # HALDOR_SKIP_BIG_INPUTS=1 skips it (it generates pedigrees of a million lines).
 set -u
 modules=$1
+source "$(dirname "$0")/results.sh"
 if [ -n "${HALDOR_SKIP_BIG_INPUTS:-}" ]; then echo "skipped: HALDOR_SKIP_BIG_INPUTS is set"; exit 77; fi
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/killed.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
@@ -26,7 +27,7 @@ kill_case() {
   local results=()
   while [ "$1" != -- ]; do results+=("$1"); shift; done
   shift
-  for r in "${results[@]}"; do printf 'earlier result %s\n' "$r" > "$r"; cp "$r" "$r.before"; done
+  keep_earlier "${results[@]}"
   "$modules/$@" > /dev/null 2>&1 &
   local pid=$! seen=0
   # Wait until the run has begun writing its result (its temporary file
@@ -42,10 +43,7 @@ kill_case() {
     echo "--- $name: the run ended before it could be killed while writing"
     fail=1
   fi
-  for r in "${results[@]}"; do
-    if ! cmp -s "$r" "$r.before"; then echo "--- $name: $r was changed by the killed run"; fail=1; fi
-    rm -f "$r.before"
-  done
+  check_kept "$name" killed "${results[@]}"
   # A process killed with -9 can't remove its temporary file; it must only
   # never be the result itself. A stop signal leaves none. Nothing else may
   # appear.

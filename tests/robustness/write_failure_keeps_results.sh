@@ -7,6 +7,7 @@
 #   write_failure_keeps_results.sh <modules dir>
 set -u
 modules=$1
+source "$(dirname "$0")/results.sh"
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/writefail.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch" || exit 1
@@ -28,7 +29,7 @@ full_case() {
   local results=()
   while [ "$1" != -- ]; do results+=("$1"); shift; done
   shift
-  for r in "${results[@]}"; do printf 'earlier result %s\n' "$r" > "$r"; cp "$r" "$r.before"; done
+  keep_earlier "${results[@]}"
   local out status
   out=$( (trap '' XFSZ; ulimit -f 64; exec "$modules/$@") 2>&1)
   status=$?
@@ -37,10 +38,7 @@ full_case() {
   if ! grep -qxF "$expected" <<< "$out"; then
     echo "--- $name: no line '$expected'; last lines:"; tail -3 <<< "$out"; fail=1
   fi
-  for r in "${results[@]}"; do
-    if ! cmp -s "$r" "$r.before"; then echo "--- $name: $r was changed by the failed run"; fail=1; fi
-    rm -f "$r.before"
-  done
+  check_kept "$name" failed "${results[@]}"
   local left
   left=$(ls -A | grep -E '\.tmp' || true)
   if [ -n "$left" ]; then echo "--- $name: temporary files left behind: $left"; fail=1; rm -f ./*.tmp*; fi
