@@ -272,6 +272,9 @@ if have Folvane; then
     fi
     row "Folvane ped out.txt" "$n" "$base_sec" "$(stat_value "$st" mean_longest_path)" \
       "$(stat_value "$st" max_longest_path)" ${fstat} "$(stat_value "$st" gene_drop_mean_F)"
+    # The same on one thread: the batches of a round otherwise share all cores.
+    measure folvane_hb1 env HALDOR_THREADS=1 "$mods/Folvane" "$ped" out.txt
+    row "HALDOR_THREADS=1 Folvane ped out.txt" "$n" "$base_sec" "" "" "" "" ""
     rm -f "$scratch/$ped" "$scratch/out.txt"
   done
 fi

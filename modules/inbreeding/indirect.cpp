@@ -43,6 +43,7 @@
 // not depend on the number of threads.
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -97,6 +98,26 @@ struct Mating {
 constexpr std::uint8_t kSireSide = 1;  // a sire of the batch or an ancestor of one
 constexpr std::uint8_t kNeeded = 2;    // w wanted: a term, or a parent of a needed animal
 constexpr std::uint8_t kPending = 4;   // needed, w not filled in yet
+
+// The first index from k down to `floor` (at least 1) whose mark has one of
+// `bit`, or floor - 1. Marks are sparse, so eight at a time are skipped while
+// none of them has it.
+inline Index marked_down(const std::uint8_t* mark, Index k, std::uint8_t bit, Index floor) {
+  const std::uint64_t any = 0x0101010101010101ull * bit;
+  while (k >= floor) {
+    if (k >= floor + 7) {
+      std::uint64_t eight;
+      std::memcpy(&eight, mark + (k - 7), sizeof eight);
+      if (!(eight & any)) {
+        k -= 8;
+        continue;
+      }
+    }
+    if (mark[k] & bit) return k;
+    --k;
+  }
+  return floor - 1;
+}
 
 // Everything the batches share. While a round runs, its batches only write
 // the F of their own sires' progeny, which no other batch of the round reads.
@@ -225,8 +246,7 @@ bool run_batch(const Batch& b, Work& work) {
     top = std::max(top, b.sires[i]);
   }
   reset.hi = top;
-  for (Index k = top; k > 0; --k) {
-    if (!(mark[k] & kSireSide)) continue;
+  for (Index k = top; (k = marked_down(mark, k, kSireSide, 1)) > 0; --k) {
     work.side.push_back(k);
     mark[par[k].sire] |= kSireSide;
     mark[par[k].dam] |= kSireSide;
@@ -270,8 +290,7 @@ bool run_batch(const Batch& b, Work& work) {
     // Down: the parents of a needed animal are needed.
     std::vector<Index>& pending = work.pending;
     pending.clear();
-    for (Index k = newest; k >= oldest; --k) {
-      if (!(mark[k] & kPending)) continue;
+    for (Index k = newest; (k = marked_down(mark, k, kPending, oldest)) >= oldest; --k) {
       pending.push_back(k);
       const Parents p = par[k];
       if (p.sire >= oldest && !(mark[p.sire] & kNeeded)) mark[p.sire] |= kNeeded | kPending;
@@ -515,7 +534,13 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   round_begin.push_back(batch_begin.size());
   batch_begin.push_back(order.size());
 
-  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
+  // HALDOR_THREADS=N caps the threads (benchmarks time one thread with it).
+  unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
+  if (const char* cap = std::getenv("HALDOR_THREADS")) {
+    char* end = nullptr;
+    const unsigned long wanted = std::strtoul(cap, &end, 10);
+    if (end != cap && *end == '\0' && wanted >= 1) threads = std::min<unsigned long>(threads, wanted);
+  }
   std::vector<Work> works;
   works.reserve(threads);
   for (unsigned t = 0; t < threads; ++t) works.emplace_back(shared);
