@@ -47,6 +47,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -140,7 +141,9 @@ struct Shared {
 };
 
 // Rows of w: a buffer that keeps its contents when it grows but does not clear
-// new space (every row is written before it is read).
+// new space (every row is written before it is read). It grows by realloc,
+// which moves a large block by remapping its pages rather than copying them,
+// so a growing buffer never holds its old and new copy at once.
 class RowBuffer {
  public:
   double* data() { return data_.get(); }
@@ -149,9 +152,11 @@ class RowBuffer {
   void reserve(std::size_t n) {
     if (n <= capacity_) return;
     const std::size_t grown = std::max(n, capacity_ + capacity_ / 2);
-    std::unique_ptr<double[]> fresh(new double[grown]);
-    std::copy(data_.get(), data_.get() + size_, fresh.get());
-    data_ = std::move(fresh);
+    if (grown > std::numeric_limits<std::size_t>::max() / sizeof(double)) throw std::bad_alloc();
+    void* fresh = std::realloc(data_.get(), grown * sizeof(double));
+    if (!fresh) throw std::bad_alloc();
+    (void)data_.release();
+    data_.reset(static_cast<double*>(fresh));
     capacity_ = grown;
   }
   void resize(std::size_t n) {  // n within the capacity
@@ -159,7 +164,10 @@ class RowBuffer {
   }
 
  private:
-  std::unique_ptr<double[]> data_;
+  struct Free {
+    void operator()(double* p) const { std::free(p); }
+  };
+  std::unique_ptr<double, Free> data_;
   std::size_t size_ = 0, capacity_ = 0;
 };
 
