@@ -23,7 +23,12 @@ make_scratch() {
     [ -f "$f" ] && cp -a "$f" .orig/
   done
 }
-trap 'chmod -R u+rwX "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
+remove_scratch() {
+  [ -n "$scratch" ] || return 0
+  cd / && chmod -R u+rwX "$scratch" 2>/dev/null
+  rm -rf "$scratch"
+}
+trap remove_scratch EXIT
 make_scratch
 
 if [ -f setup.sh ]; then
@@ -34,7 +39,7 @@ if [ -f setup.sh ]; then
   # unprivileged user when the tests run as root; otherwise it is skipped.
   if [ $status = 77 ] && [ "$(id -u)" = 0 ] && command -v setpriv > /dev/null && id nobody > /dev/null 2>&1; then
     as_user=(setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups)
-    cd / && chmod -R u+rwX "$scratch" && rm -rf "$scratch"
+    remove_scratch
     make_scratch
     chown -R nobody "$scratch"
     if "${as_user[@]}" test -x "$modules/$program" && "${as_user[@]}" test -w .; then
