@@ -30,8 +30,7 @@ class LineWriter {
   }
   void f42(float v) {
     char tmp[64];
-    int n = std::snprintf(tmp, sizeof tmp, "%4.2f", static_cast<double>(v));
-    buf_.append(tmp, static_cast<std::size_t>(n));
+    buf_.append(tmp, static_cast<std::size_t>(format_f42(static_cast<double>(v), tmp)));
   }
   void end_line() {
     buf_.push_back('\n');
@@ -86,6 +85,35 @@ int format_f6(double v, char* out) {
     }
   }
   return std::snprintf(out, 32, "%f", v);
+}
+
+int format_f42(double v, char* out) {
+  // The completeness values and indexes lie between 0 and 1. Many of them
+  // are exact ties at the third decimal (0.125, 0.375, ...), which printf
+  // rounds to even; anything near a tie but not exactly one, or out of
+  // range, is left to the library.
+  if (!std::signbit(v) && v < 9.99) {
+    const double x = v * 100.0;
+    const double whole = std::floor(x);
+    const double frac = x - whole;
+    auto r = static_cast<unsigned>(whole);
+    bool done = true;
+    if (frac == 0.5 && std::fma(v, 100.0, -x) == 0.0)
+      r += r & 1u;
+    else if (std::fabs(frac - 0.5) > 1e-6)
+      r += frac > 0.5 ? 1u : 0u;
+    else
+      done = false;
+    if (done) {
+      out[0] = static_cast<char>('0' + r / 100);
+      out[1] = '.';
+      out[2] = static_cast<char>('0' + r / 10 % 10);
+      out[3] = static_cast<char>('0' + r % 10);
+      out[4] = '\0';
+      return 4;
+    }
+  }
+  return std::snprintf(out, 32, "%4.2f", v);
 }
 
 long code_animal(Run& run, RecordCodes& codes) {

@@ -84,6 +84,8 @@ void calcPCI(float pci[5], const float completeness[10]);
 // Writes `v` as printf's "%f" would, into `out` (at least 32 bytes). Returns
 // the number of characters.
 int format_f6(double v, char* out);
+// The same for printf's "%4.2f".
+int format_f42(double v, char* out);
 
 class Folvane : public Module {
  public:

@@ -30,8 +30,9 @@
 // and every sire(d_i) is in the core. A core dam that is no ancestor of the
 // batch's sires has t = 0 too, and her line goes on the same way.
 //
-// Core indices follow the codes, so parents have smaller indices than their
-// progeny: a batch finds the animals it needs by marking them in a byte per
+// Core indices put parents before their progeny (depth first from the
+// youngest animals, so that an animal's ancestors lie close together): a
+// batch finds the animals it needs by marking them in a byte per
 // core index and scanning the marks from the youngest down (to mark parents)
 // and back up (to fill w parents first), rather than by a search through the
 // pedigree. The scans read memory in order and the marks stay in the caches.
@@ -58,7 +59,6 @@
 namespace haldor::inbreeding {
 
 namespace {
-
 using Index = std::uint32_t;  // position in the core, 1-based; 0 = none
 
 constexpr Index kCoreFlag = 0x80000000u;
@@ -171,6 +171,14 @@ class RowBuffer {
   std::size_t size_ = 0, capacity_ = 0;
 };
 
+// A dam's maternal line being followed down.
+struct Line {
+  Code x = 0;
+  Mating mating{0, 0};
+  std::vector<Index> terms;
+};
+constexpr int kLines = 16;  // lines followed in turn
+
 // One thread's marks and vectors. Between batches every mark and row number
 // is 0.
 struct Work {
@@ -185,6 +193,7 @@ struct Work {
   RowBuffer W;
   std::vector<Index> terms;
   std::vector<Mating> matings;
+  Line line[kLines];
 
   explicit Work(Shared& s)
       : shared(s), mark(s.parents.size(), 0), t_row(s.parents.size(), 0), w_row(s.parents.size(), 0) {}
@@ -367,14 +376,11 @@ bool run_batch(const Batch& b, Work& work) {
   // reaching animals older than the oldest end there (w = 0). Several lines
   // are followed in turn so that their links are fetched from memory
   // together.
-  const Code oldest_code = shared.code[oldest];
-  struct Line {
-    Code x = 0;
-    Mating mating{0, 0};
-    std::vector<Index> terms;
-  };
-  constexpr int kLines = 16;
-  Line line[kLines];
+  // Lines end below the smallest code of the sire side, which need not be
+  // the code of its smallest index.
+  Code oldest_code = std::numeric_limits<Code>::max();
+  for (const Index k : work.side) oldest_code = std::min(oldest_code, shared.code[k]);
+  Line* const line = work.line;
   int sire_i = 0;
   Code next_k = shared.first[b.sires[0]];
   auto start = [&](Line& ln) {
@@ -485,12 +491,33 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
       if (ped.live[c]) core[sire[c]] = 1;
     for (std::size_t c = n; c >= 1; --c)
       if (core[c]) core[sire[c]] = core[dam[c]] = 1;
+    // Core indices are given depth first over the parents, each animal
+    // after its parents, starting from the youngest animals, rather than in
+    // code order: the ancestors of one animal then lie close together, so a
+    // batch's scans cross shorter spans and its marks share cache lines,
+    // where code order spreads them over every birth year.
+    enum : std::uint8_t { kOut, kIn, kOpened };
+    core[0] = kOut;
     shared.code.assign(1, 0);
-    for (std::size_t c = 1; c <= n; ++c)
-      if (core[c]) {
-        index[c] = static_cast<Index>(shared.code.size());
-        shared.code.push_back(static_cast<Code>(c));
+    std::vector<Code> stack;
+    for (std::size_t top = n; top >= 1; --top) {
+      if (core[top] != kIn || index[top]) continue;
+      stack.push_back(static_cast<Code>(top));
+      while (!stack.empty()) {
+        const Code c = stack.back();
+        if (index[c]) {
+          stack.pop_back();
+        } else if (core[c] == kOpened) {
+          stack.pop_back();
+          index[c] = static_cast<Index>(shared.code.size());
+          shared.code.push_back(c);
+        } else {
+          core[c] = kOpened;
+          if (core[dam[c]] == kIn) stack.push_back(dam[c]);
+          if (core[sire[c]] == kIn) stack.push_back(sire[c]);
+        }
       }
+    }
   }
   const std::size_t K = shared.code.size() - 1;
   shared.parents.resize(K + 1);

@@ -223,5 +223,29 @@ TEST(Format, SixDecimalsLikePrintf) {
   }
 }
 
+TEST(Format, TwoDecimalsLikePrintf) {
+  // Every completeness value (k / 2^g) and index the program can print, the
+  // exact ties among them, and random values around them.
+  std::vector<double> values = {0.0, 1.0, 0.125, 0.375, 0.625, 0.875, 0.005, 0.015, 0.995, 9.985, 9.995, 9.99,
+                                10.0, 123.456, -0.0, -0.125, INFINITY};
+  for (int g = 0; g <= 12; ++g)
+    for (int k = 0; k <= (1 << g); ++k) values.push_back(std::ldexp(k, -g));
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  for (int i = 0; i < 200000; ++i) values.push_back(static_cast<double>(unit(rng)));
+  for (float ms = 0.0625f; ms <= 1.0f; ms += 0.0625f)
+    for (float md = 0.0625f; md <= 1.0f; md += 0.0625f) {
+      float v[10] = {ms, ms, ms, ms, ms, md, md, md, md, md}, pci[5];
+      calcPCI(pci, v);
+      for (float x : pci) values.push_back(static_cast<double>(x));
+    }
+  for (double v : values) {
+    char mine[64], ref[64];
+    format_f42(v, mine);
+    std::snprintf(ref, sizeof ref, "%4.2f", v);
+    ASSERT_STREQ(mine, ref) << v;
+  }
+}
+
 }  // namespace
 }  // namespace haldor::inbreeding
