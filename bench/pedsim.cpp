@@ -152,10 +152,10 @@ Shape livestock_shape() {
   return s;
 }
 
-// Kept share of the male births per share of animals asked to be sires in the
-// herd book (--sire-share): two births per male, and some kept sires end up
-// without progeny.
-constexpr double kHerdbookKeptPerSire = 2.2;
+// Kept share of the male births that gives about the share r of animals used
+// as sires in the herd book (--sire-share): two births per male, and some kept
+// sires end up without progeny, more of them when there are many (measured).
+double herdbook_kept_share(double r) { return std::min(0.95, 2.2 * r * (1.0 + 0.85 * r)); }
 
 Shape herdbook_shape() {
   Shape s;
@@ -913,6 +913,7 @@ struct HerdShape {
   int founders_min, founders_max;   // births of the first year (0: as any year)
   double ramp_years;                // births grow to the nominal level over these years
   double unit_growth;               // units of year t+1 / units of year t (one block of many)
+  double births_growth;             // births of a unit in year t+1 / in year t
   double sire_share;                // default share of animals used as sires
   int sire_start_min, sire_start_max;        // ages at which a young male starts as a sire
   int sire_service_min, sire_service_max;    // years a sire is used
@@ -941,6 +942,7 @@ HerdShape natural_shape() {
   s.founders_min = s.founders_max = 0;
   s.ramp_years = 0;
   s.unit_growth = 1.03;
+  s.births_growth = 1.0;
   s.sire_share = 0.05;
   s.sire_start_min = 1;
   s.sire_start_max = 2;
@@ -968,7 +970,7 @@ HerdShape natural_shape() {
 // parents, popular sires whose sons are popular too, litters of full sibs.
 HerdShape deep_shape() {
   HerdShape s;
-  s.years = 90;
+  s.years = 125;
   s.unit_per_block = true;
   s.unit_births_min = 400;
   s.unit_births_max = 1200;
@@ -976,21 +978,22 @@ HerdShape deep_shape() {
   s.founders_min = s.founders_max = 0;
   s.ramp_years = 0;
   s.unit_growth = 1.0;
-  s.sire_share = 0.02;
+  s.births_growth = 1.015;
+  s.sire_share = 0.05;
   s.sire_start_min = 1;
-  s.sire_start_max = 3;
+  s.sire_start_max = 2;
   s.sire_service_min = 1;
-  s.sire_service_max = 6;
+  s.sire_service_max = 4;
   s.buy_in = 0.0;
-  s.pareto_alpha = 1.1;
+  s.pareto_alpha = 2.0;
   s.max_weight = 1e30;
-  s.inherit = 0.6;
+  s.inherit = 0.2;
   s.dams_per_birth = 0.3;
   s.dam_start_min = 1;
   s.dam_start_max = 2;
-  s.dam_max_age = 8;
-  s.dam_survival = 0.7;
-  s.litter = 0.75;
+  s.dam_max_age = 7;
+  s.dam_survival = 0.6;
+  s.litter = 0.5;
   s.unknown_sire_early = 0.30;
   s.unknown_sire_late = 0.005;
   s.unknown_dam_early = 0.30;
@@ -999,9 +1002,6 @@ HerdShape deep_shape() {
   return s;
 }
 
-// A zoo or conservation population: 10 to 20 founders, all later parents
-// known, growing to a few thousand animals; few sires, no mate choice, so sib
-// and parent-offspring matings happen.
 HerdShape closed_shape() {
   HerdShape s;
   s.years = 40;
@@ -1013,7 +1013,8 @@ HerdShape closed_shape() {
   s.founders_max = 20;
   s.ramp_years = 12;
   s.unit_growth = 1.0;
-  s.sire_share = 0.03;
+  s.births_growth = 1.0;
+  s.sire_share = 0.02;
   s.sire_start_min = 2;
   s.sire_start_max = 4;
   s.sire_service_min = 2;
@@ -1105,7 +1106,8 @@ class HerdSimulator {
     // Births of one year relative to the nominal level.
     year_weight_.resize(static_cast<size_t>(s.years));
     for (int t = 0; t < s.years; ++t) {
-      year_weight_[t] = s.ramp_years > 0 ? std::min(1.0, (t + 1.0) / s.ramp_years) : 1.0;
+      year_weight_[t] = std::pow(s.births_growth, t) *
+                        (s.ramp_years > 0 ? std::min(1.0, (t + 1.0) / s.ramp_years) : 1.0);
     }
   }
 
@@ -1327,8 +1329,12 @@ class HerdSimulator {
       c->move_to(i, u.dams, stride_);
     }
 
-    // Sires: a share of the births worth of new sires, at least one.
-    u.sire_credit += static_cast<double>(births) * sire_share_;
+    // Sires: a share of the births worth of new sires, at least one. A few
+    // more start than asked for, since some end without progeny (more of
+    // them when each has few; measured).
+    const double new_sires = static_cast<double>(births) * sire_share_ * (1.0 + 0.43 * sire_share_);
+    const bool few_sires = new_sires * (s_.sire_service_min + s_.sire_service_max) / 2 < 1.0;
+    u.sire_credit += new_sires;
     while (u.sire_credit >= 1 || u.sires.empty()) {
       const bool buy = units_.size() > 1 && s_.buy_in > 0 && rng_.chance(s_.buy_in);
       bool found = false;
@@ -1348,9 +1354,12 @@ class HerdSimulator {
       const double pareto =
           std::min(s_.max_weight, std::pow(1.0 - rng_.uniform(), -1.0 / s_.pareto_alpha));
       m.weight = static_cast<float>(pareto * m.weight);
-      const int service = s_.sire_service_min +
-                          static_cast<int>(rng_.below(static_cast<uint64_t>(
-                              s_.sire_service_max - s_.sire_service_min + 1)));
+      // When the unit gets less than one new sire per average service, its
+      // sires serve the longest, so that it needs no more sires than asked.
+      const int service =
+          few_sires ? s_.sire_service_max
+                    : s_.sire_service_min + static_cast<int>(rng_.below(static_cast<uint64_t>(
+                                                s_.sire_service_max - s_.sire_service_min + 1)));
       m.until = static_cast<int16_t>(t + service - 1);
       m.progeny = m.daughters = 0;
       c->move_to(i, u.sires, stride_);
@@ -1550,7 +1559,7 @@ int main(int argc, char** argv) {
   if (o.shape_name == "herdbook" && o.sire_share >= 0) {
     // Kept share of the male births that gives about the asked share of
     // animals with progeny as sires.
-    shape.sire_share = std::min(0.95, kHerdbookKeptPerSire * o.sire_share);
+    shape.sire_share = herdbook_kept_share(o.sire_share);
   }
   const HerdShape herd_shape = o.shape_name == "natural" ? natural_shape()
                                : o.shape_name == "deep"  ? deep_shape()
