@@ -13,7 +13,12 @@
 // pedigree, so memory stays bounded by the size of one breeding population,
 // whatever the number of lines.
 //
-// Mating model, per birth year t:
+// Shapes: livestock and herdbook simulate one population with sires and dams
+// drawn from whole birth-year cohorts (the mating model below); natural, deep
+// and closed split the population into herds, breeds or zoo populations with
+// their own sires and dams (see HerdShape further down).
+//
+// Mating model of livestock and herdbook, per birth year t:
 //   - dams: females kept as dams, aged dam_min_age .. dam_max_age; a cohort of
 //     age a is drawn with weight size * dam_survival^(a - dam_min_age), a dam
 //     uniformly within the cohort (dams are reused across years);
@@ -26,8 +31,8 @@
 //   - unknown parents: each parent is unknown with a probability that falls
 //     from an early rate to a late rate with the birth year;
 //   - the first birth years have no parents yet: they are the founders.
-// Parents are always born in an earlier year, so the default output lists
-// every parent before its progeny.
+// Parents are always born in an earlier year (in every shape), so the default
+// output lists every parent before its progeny.
 //
 // Longest ancestral path of an animal: 0 when it has no known parent,
 // otherwise 1 + the larger of its known parents' values (the number of
@@ -54,7 +59,9 @@ constexpr const char* kUsage =
     "  -n, --lines N           number of lines (1e6 style accepted)\n"
     "  -o, --out FILE          output file (default: standard output)\n"
     "  -s, --seed N            random seed (default 1)\n"
-    "      --shape NAME        livestock (default) or herdbook\n"
+    "      --shape NAME        livestock (default), herdbook, natural, deep or closed\n"
+    "      --sire-share R      share of animals used as sires (herdbook, natural,\n"
+    "                          deep, closed; e.g. 0.01 to 0.15)\n"
     "      --repeat-rate R     share of lines that repeat an earlier animal\n"
     "      --self-parent-rate R  share of animals given as their own sire or dam\n"
     "      --unsorted          write the lines in shuffled blocks (bounded memory)\n"
@@ -150,6 +157,11 @@ Shape livestock_shape() {
   return s;
 }
 
+// Kept share of the male births that gives about the share r of animals used
+// as sires in the herd book (--sire-share): two births per male, and some kept
+// sires end up without progeny, more of them when there are many (measured).
+double herdbook_kept_share(double r) { return std::min(0.95, 2.2 * r * (1.0 + 0.85 * r)); }
+
 Shape herdbook_shape() {
   Shape s;
   s.years = 60;
@@ -190,6 +202,7 @@ struct Options {
   uint64_t keys = 0;
   bool keys_given = false;
   std::string keys_out;
+  double sire_share = -1;  // share of animals used as sires; < 0: the shape's own
 };
 
 constexpr uint64_t kMaxLines = 1000000000ULL;  // nine-digit serials
@@ -246,7 +259,13 @@ int parse_options(int argc, char** argv, Options& o) {
     } else if (a == "--shape") {
       if (!value(v)) return 2;
       o.shape_name = v;
-      if (o.shape_name != "livestock" && o.shape_name != "herdbook") return bad(v);
+      if (o.shape_name != "livestock" && o.shape_name != "herdbook" &&
+          o.shape_name != "natural" && o.shape_name != "deep" && o.shape_name != "closed") {
+        return bad(v);
+      }
+    } else if (a == "--sire-share") {
+      if (!value(v)) return 2;
+      if (!parse_rate(v, o.sire_share) || o.sire_share < 0.001 || o.sire_share > 0.4) return bad(v);
     } else if (a == "--repeat-rate") {
       if (!value(v)) return 2;
       if (!parse_rate(v, o.repeat_rate) || o.repeat_rate >= 1.0) return bad(v);
@@ -291,6 +310,10 @@ int parse_options(int argc, char** argv, Options& o) {
   }
   if (o.loop + o.chain > o.lines) {
     std::fprintf(stderr, "Error: --loop and --chain need more lines than -n gives\n");
+    return 2;
+  }
+  if (o.sire_share >= 0 && o.shape_name == "livestock") {
+    std::fprintf(stderr, "Error: --sire-share needs --shape herdbook, natural, deep or closed\n");
     return 2;
   }
   if (o.keys_given == o.keys_out.empty()) {
@@ -495,6 +518,8 @@ struct Stats {
   uint64_t repeats = 0, self_parents = 0;
   uint64_t loop_animals = 0, chain_animals = 0;
   int years = 0;
+  uint64_t units = 0;              // herds, breeds or populations (0: one population)
+  double sire_share_target = -1;   // share of animals asked to be sires (< 0: none asked)
   double gene_drop_sum = 0;
   uint64_t gene_drop_animals = 0;
 };
@@ -504,56 +529,67 @@ struct Stats {
 // (from the sire side) or 2 * index + 1 (from the dam side).
 using Alleles = std::vector<uint32_t>;
 
-class Simulator {
+// What every shape shares: the running animal index, the written lines, the
+// statistics, the key sample, the last lines (for --repeat-rate) and the
+// inserted chain and loop. The shapes only decide the regular animals.
+class Recorder {
  public:
-  Simulator(const Options& o, const Shape& s, LineWriter& w)
-      : o_(o), s_(s), w_(w), rng_(o.seed), key_rng_(o.seed ^ 0xC0FFEE1234ULL),
-        drop_rng_(o.seed ^ 0xD1CE5EEDULL),
-        dams_(s.years), sires_(s.years), dam_alleles_(s.years), sire_alleles_(s.years) {
-    stats_.years = s.years;
+  Recorder(const Options& o, LineWriter& w)
+      : o_(o), w_(w), key_rng_(o.seed ^ 0xC0FFEE1234ULL) {
     // Line positions of the inserted chain and loop: a third of the remaining
     // lines before the chain, a third between chain and loop.
     const uint64_t free_lines = o.lines - o.chain - o.loop;
     chain_start_ = free_lines / 3;
     loop_start_ = chain_start_ + o.chain + free_lines / 3;
-    // Births per year for the regular animals, growing by s.growth.
-    const double expected_regular =
-        static_cast<double>(free_lines) * (1.0 - o.repeat_rate);
-    double total = 0;
-    for (int t = 0; t < s.years; ++t) total += std::pow(s.growth, t);
-    double cumulative = 0;
-    quota_end_.resize(s.years);
-    for (int t = 0; t < s.years; ++t) {
-      cumulative += std::pow(s.growth, t) / total;
-      quota_end_[t] = static_cast<uint64_t>(std::llround(expected_regular * cumulative));
-    }
     recent_.resize(4096);
   }
 
-  void run() {
-    start_year(0);
-    uint64_t regular = 0;
+  // Expected number of regular animals (lines that are not chain, loop or
+  // repeated lines).
+  double expected_regular() const {
+    return static_cast<double>(o_.lines - o_.chain - o_.loop) * (1.0 - o_.repeat_rate);
+  }
+
+  // Writes all lines; regular() writes one regular animal through animal().
+  template <class Regular>
+  void run(Rng& rng, Regular&& regular) {
     for (uint64_t pos = 0; pos < o_.lines; ++pos) {
       if (o_.chain > 0 && pos >= chain_start_ && pos < chain_start_ + o_.chain) {
         chain_line(pos - chain_start_);
       } else if (o_.loop > 0 && pos >= loop_start_ && pos < loop_start_ + o_.loop) {
         loop_line(pos - loop_start_);
-      } else if (o_.repeat_rate > 0 && recent_count_ > 0 && rng_.chance(o_.repeat_rate)) {
-        repeat_line();
+      } else if (o_.repeat_rate > 0 && recent_count_ > 0 && rng.chance(o_.repeat_rate)) {
+        const auto& r = recent_[rng.below(recent_count_)];
+        emit(r.animal, r.sire, r.dam);
+        ++stats_.repeats;
       } else {
-        while (year_ + 1 < s_.years && regular >= quota_end_[year_]) start_year(year_ + 1);
-        regular_animal();
-        ++regular;
+        regular();
       }
     }
-    for (int t = 0; t < s_.years; ++t) retire(t);
   }
 
+  uint64_t new_index() { return next_index_++; }
+
+  // Writes a regular animal (sire/dam kNone when unknown) and books it.
+  void animal(uint64_t index, uint64_t sire, uint64_t dam, uint64_t path) {
+    emit(index, sire, dam);
+    new_animal(index, sire != kNone, dam != kNone, true, path);
+    recent_[recent_next_] = {index, sire, dam};
+    recent_next_ = (recent_next_ + 1) % recent_.size();
+    recent_count_ = std::min(recent_count_ + 1, recent_.size());
+  }
+
+  // Books the gene-dropping outcome of one animal: ibd of r replicates.
+  void gene_drop(int ibd, int r) {
+    stats_.gene_drop_sum += static_cast<double>(ibd) / r;
+    ++stats_.gene_drop_animals;
+  }
+
+  Stats& stats() { return stats_; }
   const Stats& stats() const { return stats_; }
   const std::vector<uint64_t>& keys() const { return keys_; }
 
  private:
-  // One written line; sire/dam kNone when unknown.
   void emit(uint64_t animal, uint64_t sire, uint64_t dam) {
     char buf[3 * IdFormat::kLength + 3];
     size_t n = 0;
@@ -598,6 +634,80 @@ class Simulator {
     }
   }
 
+  // Chain animal k: the first is a founder, each later one has the previous
+  // one as its sire and an unknown dam.
+  void chain_line(uint64_t k) {
+    const uint64_t index = next_index_++;
+    const uint64_t sire = k == 0 ? kNone : chain_prev_;
+    emit(index, sire, kNone);
+    new_animal(index, sire != kNone, false, true, k);
+    if (k > 0) ++stats_.sires_used;
+    chain_prev_ = index;
+    ++stats_.chain_animals;
+  }
+
+  // Loop animal k of N: its sire is loop animal k - 1, and the first one's
+  // sire is the last one, so the N animals are their own ancestors. Their
+  // dams are unknown; the loop stands apart from the rest of the pedigree.
+  void loop_line(uint64_t k) {
+    if (k == 0) loop_first_ = next_index_;
+    const uint64_t index = next_index_++;
+    const uint64_t sire = k == 0 ? loop_first_ + o_.loop - 1 : index - 1;
+    emit(index, sire, kNone);
+    new_animal(index, true, false, false, 0);
+    ++stats_.sires_used;
+    ++stats_.loop_animals;
+  }
+
+  struct Recent {
+    uint64_t animal, sire, dam;
+  };
+
+  const Options& o_;
+  LineWriter& w_;
+  IdFormat ids_;
+  Rng key_rng_;
+  Stats stats_;
+  uint64_t next_index_ = 0;
+  uint64_t chain_start_ = 0, loop_start_ = 0;
+  uint64_t chain_prev_ = 0, loop_first_ = 0;
+  std::vector<Recent> recent_;
+  size_t recent_next_ = 0, recent_count_ = 0;
+  std::vector<uint64_t> keys_;
+  uint64_t key_seen_ = 0;
+};
+
+// The livestock and herd-book shapes: one population, sires and dams drawn
+// from whole birth-year cohorts.
+class Simulator {
+ public:
+  Simulator(const Options& o, const Shape& s, Recorder& r)
+      : o_(o), s_(s), r_(r), rng_(o.seed), drop_rng_(o.seed ^ 0xD1CE5EEDULL),
+        dams_(s.years), sires_(s.years), dam_alleles_(s.years), sire_alleles_(s.years) {
+    r_.stats().years = s.years;
+    // Births per year for the regular animals, growing by s.growth.
+    const double expected_regular = r_.expected_regular();
+    double total = 0;
+    for (int t = 0; t < s.years; ++t) total += std::pow(s.growth, t);
+    double cumulative = 0;
+    quota_end_.resize(s.years);
+    for (int t = 0; t < s.years; ++t) {
+      cumulative += std::pow(s.growth, t) / total;
+      quota_end_[t] = static_cast<uint64_t>(std::llround(expected_regular * cumulative));
+    }
+  }
+
+  void run() {
+    start_year(0);
+    r_.run(rng_, [this] {
+      while (year_ + 1 < s_.years && regular_ >= quota_end_[year_]) start_year(year_ + 1);
+      regular_animal();
+      ++regular_;
+    });
+    for (int t = 0; t < s_.years; ++t) retire(t);
+  }
+
+ private:
   void start_year(int t) {
     year_ = t;
     // Cohorts too old to be a parent any more are dropped.
@@ -639,11 +749,11 @@ class Simulator {
 
   void retire(int y) {
     for (const Sire& s : sires_[y]) {
-      if (s.progeny > 0) ++stats_.sires_used;
-      stats_.max_progeny = std::max<uint64_t>(stats_.max_progeny, s.progeny);
-      stats_.max_daughters = std::max<uint64_t>(stats_.max_daughters, s.daughters);
+      if (s.progeny > 0) ++r_.stats().sires_used;
+      r_.stats().max_progeny = std::max<uint64_t>(r_.stats().max_progeny, s.progeny);
+      r_.stats().max_daughters = std::max<uint64_t>(r_.stats().max_daughters, s.daughters);
     }
-    stats_.dams_used += dam_used_[y];
+    r_.stats().dams_used += dam_used_[y];
     dam_used_[y] = 0;
     std::vector<Sire>().swap(sires_[y]);
     std::vector<Dam>().swap(dams_[y]);
@@ -658,7 +768,7 @@ class Simulator {
   }
 
   void regular_animal() {
-    const uint64_t index = next_index_++;
+    const uint64_t index = r_.new_index();
     const bool male = (rng_.next() & 1) != 0;
 
     Sire* sire = nullptr;
@@ -683,7 +793,7 @@ class Simulator {
     uint64_t self_sire = kNone, self_dam = kNone;
     const bool self_parent = o_.self_parent_rate > 0 && rng_.chance(o_.self_parent_rate);
     if (self_parent) {
-      ++stats_.self_parents;
+      ++r_.stats().self_parents;
       if ((rng_.next() & 1) != 0) {
         self_sire = index;
         sire = nullptr;
@@ -718,8 +828,7 @@ class Simulator {
         al[2 * k + 1] = from_dam;
         if (from_sire == from_dam) ++ibd;
       }
-      stats_.gene_drop_sum += static_cast<double>(ibd) / r;
-      ++stats_.gene_drop_animals;
+      r_.gene_drop(ibd, r);
     }
 
     // Kept as a parent? The first male and female of each year are kept
@@ -750,11 +859,7 @@ class Simulator {
 
     const uint64_t sire_index = sire ? sire->index : self_sire;
     const uint64_t dam_index = dam ? dam->index : self_dam;
-    emit(index, sire_index, dam_index);
-    new_animal(index, sire_index != kNone, dam_index != kNone, true, path);
-    recent_[recent_next_] = {index, sire_index, dam_index};
-    recent_next_ = (recent_next_ + 1) % recent_.size();
-    recent_count_ = std::min(recent_count_ + 1, recent_.size());
+    r_.animal(index, sire_index, dam_index, path);
   }
 
   // Counts distinct dams: a dam is counted the first time she has progeny.
@@ -768,49 +873,12 @@ class Simulator {
     }
   }
 
-  void repeat_line() {
-    const auto& r = recent_[rng_.below(recent_count_)];
-    emit(r.animal, r.sire, r.dam);
-    ++stats_.repeats;
-  }
-
-  // Chain animal k: the first is a founder, each later one has the previous
-  // one as its sire and an unknown dam.
-  void chain_line(uint64_t k) {
-    const uint64_t index = next_index_++;
-    const uint64_t sire = k == 0 ? kNone : chain_prev_;
-    emit(index, sire, kNone);
-    new_animal(index, sire != kNone, false, true, k);
-    if (k > 0) ++stats_.sires_used;
-    chain_prev_ = index;
-    ++stats_.chain_animals;
-  }
-
-  // Loop animal k of N: its sire is loop animal k - 1, and the first one's
-  // sire is the last one, so the N animals are their own ancestors. Their
-  // dams are unknown; the loop stands apart from the rest of the pedigree.
-  void loop_line(uint64_t k) {
-    if (k == 0) loop_first_ = next_index_;
-    const uint64_t index = next_index_++;
-    const uint64_t sire = k == 0 ? loop_first_ + o_.loop - 1 : index - 1;
-    emit(index, sire, kNone);
-    new_animal(index, true, false, false, 0);
-    ++stats_.sires_used;
-    ++stats_.loop_animals;
-  }
-
-  struct Recent {
-    uint64_t animal, sire, dam;
-  };
 
   const Options& o_;
   const Shape& s_;
-  LineWriter& w_;
-  IdFormat ids_;
+  Recorder& r_;
   Rng rng_;
-  Rng key_rng_;
   Rng drop_rng_;  // gene dropping: its own stream, so the pedigree stays the same
-  Stats stats_;
 
   std::vector<std::vector<Dam>> dams_;
   std::vector<std::vector<Sire>> sires_;
@@ -820,6 +888,7 @@ class Simulator {
   std::vector<uint64_t> dam_seen_;  // one bit per global index
 
   int year_ = 0;
+  uint64_t regular_ = 0;
   std::vector<uint64_t> quota_end_;
   std::vector<int> dam_cohorts_;
   std::vector<double> dam_cum_;
@@ -827,16 +896,616 @@ class Simulator {
   AliasTable sire_alias_;
   double p_unknown_sire_ = 1.0, p_unknown_dam_ = 1.0;
   bool sire_kept_this_year_ = false, dam_kept_this_year_ = false;
+};
 
-  uint64_t next_index_ = 0;
-  uint64_t chain_start_ = 0, loop_start_ = 0;
-  uint64_t chain_prev_ = 0, loop_first_ = 0;
+// ------------------------------------------------- herds, breeds, zoos ---
 
-  std::vector<Recent> recent_;
-  size_t recent_next_ = 0, recent_count_ = 0;
+// The natural-service, deep and closed shapes: the population is split into
+// units (herds or flocks, breeds, zoo populations), and an animal's parents
+// come from its own unit's sires and dams. Each unit keeps only its current
+// sires and dams and its young animals of the last few birth years.
+//
+// A block is a set of units simulated together, birth year by birth year;
+// blocks are simulated one after another and share nothing. Natural service
+// is one block of many herds that buy young sires from each other; a deep
+// (breed) or closed (zoo) population is a block of its own.
+struct HerdShape {
+  int years;                        // birth years of a block
+  bool unit_per_block;              // every unit a closed block of its own
+  double unit_births_min, unit_births_max;  // nominal births a year of one unit
+  double unit_lines_min, unit_lines_max;    // lines of a block (when > 0; else
+                                            // years * births a year)
+  int founders_min, founders_max;   // births of the first year (0: as any year)
+  double ramp_years;                // births grow to the nominal level over these years
+  double unit_growth;               // units of year t+1 / units of year t (one block of many)
+  double births_growth;             // births of a unit in year t+1 / in year t
+  double sire_share;                // default share of animals used as sires
+  int sire_start_min, sire_start_max;        // ages at which a young male starts as a sire
+  int sire_service_min, sire_service_max;    // years a sire is used
+  double buy_in;                    // share of new sires bred in another unit of the block
+  double pareto_alpha, max_weight;  // sire usage weights (Pareto, capped)
+  double inherit;                   // exponent of the sire's weight passed on to sons
+  double dams_per_birth;            // dams kept per planned birth of the year
+  int dam_start_min, dam_start_max; // ages at which a young female starts as a dam
+  int dam_max_age;
+  double dam_survival;              // chance that a dam is kept one more year
+  double litter;                    // chance that a birth repeats the previous birth's parents
+  double unknown_sire_early, unknown_sire_late;
+  double unknown_dam_early, unknown_dam_late;
+  double unknown_decay_years;
+};
 
-  std::vector<uint64_t> keys_;
-  uint64_t key_seen_ = 0;
+// Sheep, beef cattle, goats: herds of 30 to 60 births a year whose number
+// grows by 3 % a year (new herds buy their first dams and sires from older
+// ones); each herd uses its own sires for 1 to 3 years, mostly home-bred sons,
+// 15 % bought in as young males from another herd; dams stay in their herd
+// from age 2 to at most 10. 60 birth years give a mean longest ancestral path
+// of about 21 and a largest of about 40.
+HerdShape natural_shape() {
+  HerdShape s;
+  s.years = 60;
+  s.unit_per_block = false;
+  s.unit_births_min = 30;
+  s.unit_births_max = 60;
+  s.unit_lines_min = s.unit_lines_max = 0;
+  s.founders_min = s.founders_max = 0;
+  s.ramp_years = 0;
+  s.unit_growth = 1.03;
+  s.births_growth = 1.0;
+  s.sire_share = 0.05;
+  s.sire_start_min = 1;
+  s.sire_start_max = 2;
+  s.sire_service_min = 1;
+  s.sire_service_max = 3;
+  s.buy_in = 0.15;
+  s.pareto_alpha = 2.0;
+  s.max_weight = 3.0;
+  s.inherit = 0.0;
+  s.dams_per_birth = 1.0;
+  s.dam_start_min = 2;
+  s.dam_start_max = 3;
+  s.dam_max_age = 10;
+  s.dam_survival = 0.75;
+  s.litter = 0.3;
+  s.unknown_sire_early = 0.40;
+  s.unknown_sire_late = 0.02;
+  s.unknown_dam_early = 0.30;
+  s.unknown_dam_late = 0.01;
+  s.unknown_decay_years = 5.0;
+  return s;
+}
+
+// Dogs, horses: closed breeds of 400 to 1,200 births a year (1,000 to 3,000 a
+// generation of about 2.5 years), growing 1.5 % a year, over 125 birth years
+// (about 50 generations); parents from age 1, popular sires (heavy-tailed
+// usage weights, partly passed on to sons), litters of full sibs. Mean
+// longest ancestral path about 55, largest about 92, mean F 0.1 to 0.2.
+HerdShape deep_shape() {
+  HerdShape s;
+  s.years = 125;
+  s.unit_per_block = true;
+  s.unit_births_min = 400;
+  s.unit_births_max = 1200;
+  s.unit_lines_min = s.unit_lines_max = 0;
+  s.founders_min = s.founders_max = 0;
+  s.ramp_years = 0;
+  s.unit_growth = 1.0;
+  s.births_growth = 1.015;
+  s.sire_share = 0.05;
+  s.sire_start_min = 1;
+  s.sire_start_max = 2;
+  s.sire_service_min = 1;
+  s.sire_service_max = 4;
+  s.buy_in = 0.0;
+  s.pareto_alpha = 2.0;
+  s.max_weight = 1e30;
+  s.inherit = 0.2;
+  s.dams_per_birth = 0.3;
+  s.dam_start_min = 1;
+  s.dam_start_max = 2;
+  s.dam_max_age = 7;
+  s.dam_survival = 0.6;
+  s.litter = 0.5;
+  s.unknown_sire_early = 0.30;
+  s.unknown_sire_late = 0.005;
+  s.unknown_dam_early = 0.30;
+  s.unknown_dam_late = 0.005;
+  s.unknown_decay_years = 5.0;
+  return s;
+}
+
+// A zoo or conservation population: 10 to 20 founders, all later parents
+// known, 2,000 to 5,000 animals over 40 birth years (births grow over the
+// first 12 years); a few sires, no mate choice, so sib and parent-offspring
+// matings happen and F reaches 0.5. Larger files hold several independent
+// populations, one after another.
+HerdShape closed_shape() {
+  HerdShape s;
+  s.years = 40;
+  s.unit_per_block = true;
+  s.unit_births_min = s.unit_births_max = 1;  // one unit a block: its lines set the size
+  s.unit_lines_min = 2000;
+  s.unit_lines_max = 5000;
+  s.founders_min = 10;
+  s.founders_max = 20;
+  s.ramp_years = 12;
+  s.unit_growth = 1.0;
+  s.births_growth = 1.0;
+  s.sire_share = 0.02;
+  s.sire_start_min = 2;
+  s.sire_start_max = 4;
+  s.sire_service_min = 2;
+  s.sire_service_max = 6;
+  s.buy_in = 0.0;
+  s.pareto_alpha = 1.5;
+  s.max_weight = 5.0;
+  s.inherit = 0.0;
+  s.dams_per_birth = 0.8;
+  s.dam_start_min = 2;
+  s.dam_start_max = 4;
+  s.dam_max_age = 15;
+  s.dam_survival = 0.85;
+  s.litter = 0.3;
+  s.unknown_sire_early = s.unknown_sire_late = 0.0;
+  s.unknown_dam_early = s.unknown_dam_late = 0.0;
+  s.unknown_decay_years = 1.0;
+  return s;
+}
+
+// An animal held by a unit: a sire, a dam or a young animal that may become one.
+struct Member {
+  uint32_t index;
+  uint16_t path;
+  int16_t until;    // parents: last birth year of use
+  float weight;     // sires: usage weight; young males: the factor inherited from the sire
+  uint32_t progeny;
+  uint32_t daughters;
+};
+
+// Members with their gene-dropping alleles (stride labels each, none when
+// gene dropping is off); removal moves the last member into the gap.
+class Pool {
+ public:
+  size_t size() const { return m_.size(); }
+  bool empty() const { return m_.empty(); }
+  Member& operator[](size_t i) { return m_[i]; }
+  const uint32_t* alleles(size_t i, size_t stride) const {
+    return stride == 0 ? nullptr : &al_[i * stride];
+  }
+  void push(const Member& m, const uint32_t* al, size_t stride) {
+    m_.push_back(m);
+    if (stride > 0) al_.insert(al_.end(), al, al + stride);
+  }
+  // Moves member i into dst.
+  void move_to(size_t i, Pool& dst, size_t stride) {
+    dst.push(m_[i], alleles(i, stride), stride);
+    remove(i, stride);
+  }
+  void remove(size_t i, size_t stride) {
+    if (i + 1 != m_.size()) {
+      m_[i] = m_.back();
+      if (stride > 0) std::copy(al_.end() - static_cast<std::ptrdiff_t>(stride), al_.end(),
+                                al_.begin() + static_cast<std::ptrdiff_t>(i * stride));
+    }
+    m_.pop_back();
+    if (stride > 0) al_.resize(al_.size() - stride);
+  }
+  void clear() {
+    std::vector<Member>().swap(m_);
+    Alleles().swap(al_);
+  }
+  int year = -1;  // birth year of a cohort of young animals
+
+ private:
+  std::vector<Member> m_;
+  Alleles al_;
+};
+
+struct Unit {
+  double size = 1;   // nominal births a year
+  int start = 0;     // first birth year
+  Pool sires, dams;
+  std::vector<Pool> young_males, young_females;  // by birth year modulo the window
+  double sire_credit = 0;
+  std::vector<double> sire_cum;  // cumulative usage weights of this year's sires
+};
+
+class HerdSimulator {
+ public:
+  HerdSimulator(const Options& o, const HerdShape& s, Recorder& r)
+      : o_(o), s_(s), r_(r), rng_(o.seed), drop_rng_(o.seed ^ 0xD1CE5EEDULL),
+        layout_rng_(o.seed ^ 0x1A70A75EEDULL),
+        stride_(static_cast<size_t>(2 * o.gene_drop)),
+        sire_share_(o.sire_share >= 0 ? o.sire_share : s.sire_share),
+        window_(std::max(s.sire_start_max, s.dam_start_max) + 1) {
+    r_.stats().years = s.years;
+    plan_blocks();
+    // Births of one year relative to the nominal level.
+    year_weight_.resize(static_cast<size_t>(s.years));
+    for (int t = 0; t < s.years; ++t) {
+      year_weight_[t] = std::pow(s.births_growth, t) *
+                        (s.ramp_years > 0 ? std::min(1.0, (t + 1.0) / s.ramp_years) : 1.0);
+    }
+  }
+
+  void run() {
+    start_block(0);
+    r_.run(rng_, [this] { regular_animal(); });
+    end_block();
+  }
+
+  uint64_t units() const { return units_total_; }
+  double sire_share() const { return sire_share_; }
+
+ private:
+  // Block sizes: the expected regular lines split over the blocks in
+  // proportion to their nominal sizes (drawn from the layout stream).
+  void plan_blocks() {
+    const double lines = r_.expected_regular();
+    auto draw = [&](double lo, double hi) { return lo + (hi - lo) * layout_rng_.uniform(); };
+    const double unit_mean = (s_.unit_births_min + s_.unit_births_max) / 2;
+    const double unit_lines = s_.unit_lines_max > 0
+                                  ? (s_.unit_lines_min + s_.unit_lines_max) / 2
+                                  : unit_mean * s_.years;
+    // With many units in a block their number grows over the years: the
+    // units of a year per unit of the last year, summed over the years.
+    double unit_years = 0;
+    for (int t = 0; t < s_.years; ++t) unit_years += std::pow(s_.unit_growth, t - (s_.years - 1));
+    const uint64_t units = std::max<uint64_t>(
+        1, std::llround(lines / (s_.unit_per_block ? unit_lines : unit_mean * unit_years)));
+    units_total_ = units;
+    if (s_.unit_per_block) {
+      std::vector<double> size(units);
+      double sum = 0;
+      for (auto& x : size) sum += x = s_.unit_lines_max > 0 ? draw(s_.unit_lines_min, s_.unit_lines_max)
+                                                            : draw(s_.unit_births_min, s_.unit_births_max);
+      double cumulative = 0;
+      uint64_t done = 0;
+      for (uint64_t b = 0; b < units; ++b) {
+        cumulative += size[b] / sum;
+        const uint64_t end = std::llround(lines * cumulative);
+        block_lines_.push_back(end - done);
+        done = end;
+        block_units_.push_back({1.0});
+        block_starts_.push_back({0});
+      }
+    } else {
+      std::vector<double> size(units);
+      for (auto& x : size) x = draw(s_.unit_births_min, s_.unit_births_max);
+      block_lines_.push_back(std::llround(lines));
+      block_units_.push_back(size);
+      // Unit k starts in the first year with more than k units.
+      std::vector<int> start(units);
+      for (uint64_t k = 0; k < units; ++k) {
+        int t = 0;
+        while (t + 1 < s_.years &&
+               static_cast<double>(units) * std::pow(s_.unit_growth, t - (s_.years - 1)) <=
+                   static_cast<double>(k)) {
+          ++t;
+        }
+        start[k] = t;
+      }
+      block_starts_.push_back(start);
+    }
+  }
+
+  void start_block(size_t b) {
+    block_ = b;
+    units_.clear();
+    units_.resize(block_units_[b].size());
+    for (size_t h = 0; h < units_.size(); ++h) {
+      units_[h].size = block_units_[b][h];
+      units_[h].start = block_starts_[b][h];
+      units_[h].young_males.resize(static_cast<size_t>(window_));
+      units_[h].young_females.resize(static_cast<size_t>(window_));
+    }
+    // First-year births: the founders, if the shape fixes their number.
+    const uint64_t lines = block_lines_[b];
+    founders_ = 0;
+    if (s_.founders_max > 0) {
+      founders_ = static_cast<uint64_t>(s_.founders_min) +
+                  layout_rng_.below(static_cast<uint64_t>(s_.founders_max - s_.founders_min + 1));
+      founders_ = std::min(founders_, lines);
+    }
+    double weight_sum = 0;
+    for (int t = founders_ > 0 ? 1 : 0; t < s_.years; ++t) {
+      for (const Unit& u : units_) {
+        if (u.start <= t) weight_sum += year_weight_[t] * u.size;
+      }
+    }
+    year_scale_ = weight_sum > 0 ? static_cast<double>(lines - founders_) / weight_sum : 0;
+    planned_ = 0;
+    expected_ = 0;
+    older_ = 0;
+    year_ = 0;
+    unit_ = 0;
+    start_unit_year();
+  }
+
+  // Retires the sires and dams of the block (they count when they had progeny).
+  void end_block() {
+    for (Unit& u : units_) {
+      for (size_t i = 0; i < u.sires.size(); ++i) retire_sire(u.sires[i]);
+      for (size_t i = 0; i < u.dams.size(); ++i) retire_dam(u.dams[i]);
+    }
+    units_.clear();
+  }
+
+  void retire_sire(const Member& m) {
+    Stats& st = r_.stats();
+    if (m.progeny > 0) ++st.sires_used;
+    st.max_progeny = std::max<uint64_t>(st.max_progeny, m.progeny);
+    st.max_daughters = std::max<uint64_t>(st.max_daughters, m.daughters);
+  }
+  void retire_dam(const Member& m) {
+    if (m.progeny > 0) ++r_.stats().dams_used;
+  }
+
+  bool last_unit_year() const {
+    return block_ + 1 == block_lines_.size() && year_ + 1 == s_.years && unit_ + 1 == units_.size();
+  }
+
+  // Moves on to the next unit, year or block.
+  void advance() {
+    if (++unit_ == units_.size()) {
+      unit_ = 0;
+      if (++year_ == s_.years) {
+        end_block();
+        start_block(block_ + 1);
+        return;
+      }
+    }
+    start_unit_year();
+  }
+
+  // A young animal of cohort c may start as a parent this year.
+  bool eligible(const Pool& c, int min_age, int max_age) const {
+    if (c.year < 0 || c.empty()) return false;
+    const int age = year_ - c.year;
+    return age >= (c.year == 0 ? 1 : min_age) && age <= max_age;
+  }
+
+  // Draws one young animal uniformly from the eligible cohorts of `cohorts`;
+  // false when there is none. Sets c (cohort) and i (member).
+  bool draw_young(std::vector<Pool>& cohorts, int min_age, int max_age, Pool*& c, size_t& i) {
+    uint64_t total = 0;
+    for (const Pool& p : cohorts) {
+      if (eligible(p, min_age, max_age)) total += p.size();
+    }
+    if (total == 0) return false;
+    uint64_t k = rng_.below(total);
+    for (Pool& p : cohorts) {
+      if (!eligible(p, min_age, max_age)) continue;
+      if (k < p.size()) {
+        c = &p;
+        i = static_cast<size_t>(k);
+        return true;
+      }
+      k -= p.size();
+    }
+    return false;
+  }
+
+  void start_unit_year() {
+    Unit& u = units_[unit_];
+    const int t = year_;
+    if (unit_ == 0) {
+      while (older_ < units_.size() && units_[older_].start < t) ++older_;
+    }
+    // Births planned for this unit and year.
+    uint64_t births = 0;
+    if (t == 0 && founders_ > 0) {
+      expected_ += static_cast<double>(founders_);
+    } else if (u.start <= t) {
+      expected_ += year_scale_ * year_weight_[t] * u.size;
+    }
+    const uint64_t end = last_in_block() ? block_lines_[block_] : std::llround(expected_);
+    births = end > planned_ ? end - planned_ : 0;
+    planned_ += births;
+    left_ = births;
+    open_ended_ = last_unit_year();
+    last_sire_ = last_dam_ = kNoMember;
+    if (t < u.start) return;
+
+    // Sires and dams whose time is over.
+    for (size_t i = u.sires.size(); i-- > 0;) {
+      if (u.sires[i].until < t) {
+        retire_sire(u.sires[i]);
+        u.sires.remove(i, stride_);
+      }
+    }
+    for (size_t i = u.dams.size(); i-- > 0;) {
+      if (u.dams[i].until < t) {
+        retire_dam(u.dams[i]);
+        u.dams.remove(i, stride_);
+      }
+    }
+    // Young animals too old to start are dropped with their cohort slot.
+    Pool& slot_m = u.young_males[static_cast<size_t>(t % window_)];
+    Pool& slot_f = u.young_females[static_cast<size_t>(t % window_)];
+    slot_m.clear();
+    slot_f.clear();
+    slot_m.year = slot_f.year = t;
+
+    // Dams: young females start until the unit has enough for its births.
+    const auto dams_wanted = static_cast<size_t>(std::ceil(static_cast<double>(births) * s_.dams_per_birth));
+    Pool* c = nullptr;
+    size_t i = 0;
+    // A unit without young females of its own (a new herd) buys them from
+    // the others.
+    auto young_female = [&] {
+      return draw_young(u.young_females, s_.dam_start_min, s_.dam_start_max, c, i) ||
+             (units_.size() > 1 &&
+              draw_young(other_unit().young_females, s_.dam_start_min, s_.dam_start_max, c, i));
+    };
+    while (u.dams.size() < dams_wanted && young_female()) {
+      int last = std::max(t, c->year + s_.dam_start_min);
+      while (last - c->year < s_.dam_max_age && rng_.chance(s_.dam_survival)) ++last;
+      (*c)[i].until = static_cast<int16_t>(last);
+      (*c)[i].progeny = 0;
+      c->move_to(i, u.dams, stride_);
+    }
+
+    // Sires: a share of the births worth of new sires, at least one. A few
+    // more start than asked for, since some end without progeny (more of
+    // them when each has few; measured).
+    const double new_sires = static_cast<double>(births) * sire_share_ * (1.0 + 0.43 * sire_share_);
+    const bool few_sires = new_sires * (s_.sire_service_min + s_.sire_service_max) / 2 < 1.0;
+    u.sire_credit += new_sires;
+    while (u.sire_credit >= 1 || u.sires.empty()) {
+      const bool buy = units_.size() > 1 && s_.buy_in > 0 && rng_.chance(s_.buy_in);
+      bool found = false;
+      if (buy) {
+        Unit& other = other_unit();
+        found = draw_young(other.young_males, s_.sire_start_min, s_.sire_start_max, c, i);
+      }
+      if (!found) found = draw_young(u.young_males, s_.sire_start_min, s_.sire_start_max, c, i);
+      if (!found && units_.size() > 1) {
+        found = draw_young(other_unit().young_males, s_.sire_start_min, s_.sire_start_max, c, i);
+      }
+      if (!found) {
+        u.sire_credit = std::min(u.sire_credit, 1.0);
+        break;
+      }
+      Member& m = (*c)[i];
+      const double pareto =
+          std::min(s_.max_weight, std::pow(1.0 - rng_.uniform(), -1.0 / s_.pareto_alpha));
+      m.weight = static_cast<float>(pareto * m.weight);
+      // When the unit gets less than one new sire per average service, its
+      // sires serve the longest, so that it needs no more sires than asked.
+      const int service =
+          few_sires ? s_.sire_service_max
+                    : s_.sire_service_min + static_cast<int>(rng_.below(static_cast<uint64_t>(
+                                                s_.sire_service_max - s_.sire_service_min + 1)));
+      m.until = static_cast<int16_t>(t + service - 1);
+      m.progeny = m.daughters = 0;
+      c->move_to(i, u.sires, stride_);
+      u.sire_credit -= 1;
+    }
+    u.sire_cum.clear();
+    double sum = 0;
+    for (size_t k = 0; k < u.sires.size(); ++k) u.sire_cum.push_back(sum += u.sires[k].weight);
+
+    const double decay = std::exp(-static_cast<double>(t) / s_.unknown_decay_years);
+    p_unknown_sire_ = s_.unknown_sire_late + (s_.unknown_sire_early - s_.unknown_sire_late) * decay;
+    p_unknown_dam_ = s_.unknown_dam_late + (s_.unknown_dam_early - s_.unknown_dam_late) * decay;
+  }
+
+  // A random unit that started before this year (units are in order of their
+  // first year), or any unit when none did.
+  Unit& other_unit() { return units_[rng_.below(older_ > 0 ? older_ : units_.size())]; }
+
+  bool last_in_block() const { return year_ + 1 == s_.years && unit_ + 1 == units_.size(); }
+
+  void regular_animal() {
+    while (left_ == 0 && !open_ended_) advance();
+    if (left_ > 0) --left_;
+    Unit& u = units_[unit_];
+    const uint64_t index = r_.new_index();
+    const bool male = (rng_.next() & 1) != 0;
+
+    // Parents: those of the previous birth (a litter or twins), or drawn anew.
+    size_t sire = kNoMember, dam = kNoMember;
+    if (last_dam_ != kNoMember && rng_.chance(s_.litter)) {
+      sire = last_sire_;
+      dam = last_dam_;
+    } else {
+      if (!u.sires.empty() && !rng_.chance(p_unknown_sire_)) {
+        const double x = rng_.uniform() * u.sire_cum.back();
+        sire = static_cast<size_t>(std::upper_bound(u.sire_cum.begin(), u.sire_cum.end(), x) -
+                                   u.sire_cum.begin());
+        sire = std::min(sire, u.sires.size() - 1);
+      }
+      if (!u.dams.empty() && !rng_.chance(p_unknown_dam_)) dam = rng_.below(u.dams.size());
+    }
+    uint64_t self_sire = kNone, self_dam = kNone;
+    const bool self_parent = o_.self_parent_rate > 0 && rng_.chance(o_.self_parent_rate);
+    if (self_parent) {
+      ++r_.stats().self_parents;
+      if ((rng_.next() & 1) != 0) {
+        self_sire = index;
+        sire = kNoMember;
+      } else {
+        self_dam = index;
+        dam = kNoMember;
+      }
+    } else {
+      last_sire_ = sire;
+      last_dam_ = dam;
+    }
+    Member* ms = sire != kNoMember ? &u.sires[sire] : nullptr;
+    Member* md = dam != kNoMember ? &u.dams[dam] : nullptr;
+
+    uint64_t path = 0;
+    if (ms != nullptr) path = std::max<uint64_t>(path, ms->path + 1u);
+    if (md != nullptr) path = std::max<uint64_t>(path, md->path + 1u);
+    if (ms != nullptr) {
+      ++ms->progeny;
+      if (!male) ++ms->daughters;
+    }
+    if (md != nullptr) ++md->progeny;
+
+    uint32_t al[64];
+    if (o_.gene_drop > 0) {
+      const uint32_t* sa = ms != nullptr ? u.sires.alleles(sire, stride_) : nullptr;
+      const uint32_t* da = md != nullptr ? u.dams.alleles(dam, stride_) : nullptr;
+      const int r = o_.gene_drop;
+      const uint64_t bits = drop_rng_.next();
+      int ibd = 0;
+      for (int k = 0; k < r; ++k) {
+        al[2 * k] = sa ? sa[2 * k + ((bits >> (2 * k)) & 1)] : static_cast<uint32_t>(2 * index);
+        al[2 * k + 1] = da ? da[2 * k + ((bits >> (2 * k + 1)) & 1)]
+                           : static_cast<uint32_t>(2 * index + 1);
+        if (al[2 * k] == al[2 * k + 1]) ++ibd;
+      }
+      r_.gene_drop(ibd, r);
+    }
+
+    const uint64_t sire_index = ms != nullptr ? ms->index : self_sire;
+    const uint64_t dam_index = md != nullptr ? md->index : self_dam;
+    // Every young animal may become a parent of its unit (an animal given as
+    // its own parent never does).
+    if (!self_parent) {
+      const float inherited =
+          ms != nullptr && s_.inherit > 0 ? static_cast<float>(std::pow(ms->weight, s_.inherit)) : 1.0f;
+      Pool& cohort = (male ? u.young_males : u.young_females)[static_cast<size_t>(year_ % window_)];
+      cohort.push({static_cast<uint32_t>(index), static_cast<uint16_t>(path), 0, inherited, 0, 0},
+                  al, stride_);
+    }
+    r_.animal(index, sire_index, dam_index, path);
+  }
+
+  static constexpr size_t kNoMember = SIZE_MAX;
+
+  const Options& o_;
+  const HerdShape& s_;
+  Recorder& r_;
+  Rng rng_;
+  Rng drop_rng_;    // gene dropping: its own stream, so the pedigree stays the same
+  Rng layout_rng_;  // sizes of the units and blocks, founders
+  size_t stride_;
+  double sire_share_;
+  int window_;      // birth years of young animals kept
+  std::vector<double> year_weight_;
+
+  std::vector<uint64_t> block_lines_;
+  std::vector<std::vector<double>> block_units_;
+  std::vector<std::vector<int>> block_starts_;
+  uint64_t units_total_ = 0;
+
+  size_t block_ = 0;
+  std::vector<Unit> units_;
+  uint64_t founders_ = 0;
+  double year_scale_ = 0;
+  double expected_ = 0;
+  uint64_t planned_ = 0;
+  int year_ = 0;
+  size_t unit_ = 0;
+  size_t older_ = 0;  // units that started before this year
+  uint64_t left_ = 0;
+  bool open_ended_ = false;
+  double p_unknown_sire_ = 1.0, p_unknown_dam_ = 1.0;
+  size_t last_sire_ = kNoMember, last_dam_ = kNoMember;
 };
 
 bool write_stats(const std::string& file, const Options& o, const Stats& st) {
@@ -848,6 +1517,7 @@ bool write_stats(const std::string& file, const Options& o, const Stats& st) {
   std::fprintf(f, "shape %s\n", o.shape_name.c_str());
   std::fprintf(f, "seed %llu\n", static_cast<unsigned long long>(o.seed));
   std::fprintf(f, "birth_years %d\n", st.years);
+  if (st.units > 0) std::fprintf(f, "units %llu\n", static_cast<unsigned long long>(st.units));
   std::fprintf(f, "lines %llu\n", static_cast<unsigned long long>(st.lines));
   std::fprintf(f, "animals %llu\n", static_cast<unsigned long long>(st.animals));
   std::fprintf(f, "repeated_lines %llu\n", static_cast<unsigned long long>(st.repeats));
@@ -861,6 +1531,7 @@ bool write_stats(const std::string& file, const Options& o, const Stats& st) {
   std::fprintf(f, "founders %llu\n", static_cast<unsigned long long>(st.founders));
   std::fprintf(f, "sires %llu\n", static_cast<unsigned long long>(st.sires_used));
   std::fprintf(f, "sire_share %.4f\n", share(st.sires_used, st.animals));
+  if (st.sire_share_target >= 0) std::fprintf(f, "sire_share_target %.4f\n", st.sire_share_target);
   std::fprintf(f, "dams %llu\n", static_cast<unsigned long long>(st.dams_used));
   std::fprintf(f, "max_progeny_per_sire %llu\n", static_cast<unsigned long long>(st.max_progeny));
   std::fprintf(f, "max_daughters_per_sire %llu\n",
@@ -900,7 +1571,16 @@ bool write_keys(const std::string& file, const std::vector<uint64_t>& keys) {
 int main(int argc, char** argv) {
   Options o;
   if (const int rc = parse_options(argc, argv, o); rc != 0) return rc == 1 ? 0 : 2;
-  const Shape shape = o.shape_name == "herdbook" ? herdbook_shape() : livestock_shape();
+  const bool herds = o.shape_name == "natural" || o.shape_name == "deep" || o.shape_name == "closed";
+  Shape shape = o.shape_name == "herdbook" ? herdbook_shape() : livestock_shape();
+  if (o.shape_name == "herdbook" && o.sire_share >= 0) {
+    // Kept share of the male births that gives about the asked share of
+    // animals with progeny as sires.
+    shape.sire_share = herdbook_kept_share(o.sire_share);
+  }
+  const HerdShape herd_shape = o.shape_name == "natural" ? natural_shape()
+                               : o.shape_name == "deep"  ? deep_shape()
+                                                         : closed_shape();
 
   std::FILE* out = stdout;
   if (!o.out.empty()) {
@@ -912,8 +1592,16 @@ int main(int argc, char** argv) {
   }
   Sink sink(out);
   LineWriter writer(sink, o.unsorted, o.lines, o.seed);
-  auto sim = std::make_unique<Simulator>(o, shape, writer);
-  sim->run();
+  auto recorder = std::make_unique<Recorder>(o, writer);
+  if (herds) {
+    HerdSimulator sim(o, herd_shape, *recorder);
+    sim.run();
+    recorder->stats().units = sim.units();
+    recorder->stats().sire_share_target = sim.sire_share();
+  } else {
+    Simulator(o, shape, *recorder).run();
+    recorder->stats().sire_share_target = o.sire_share;
+  }
   const bool written = writer.finish();
   sink.flush();
   const bool closed = (out == stdout ? std::fflush(out) : std::fclose(out)) == 0;
@@ -921,11 +1609,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Error: failed to write the pedigree\n");
     return 1;
   }
-  if (!o.stats_file.empty() && !write_stats(o.stats_file, o, sim->stats())) {
+  if (!o.stats_file.empty() && !write_stats(o.stats_file, o, recorder->stats())) {
     std::fprintf(stderr, "Error: failed to write '%s'\n", o.stats_file.c_str());
     return 1;
   }
-  if (!o.keys_out.empty() && !write_keys(o.keys_out, sim->keys())) {
+  if (!o.keys_out.empty() && !write_keys(o.keys_out, recorder->keys())) {
     std::fprintf(stderr, "Error: failed to write '%s'\n", o.keys_out.c_str());
     return 1;
   }

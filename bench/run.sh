@@ -9,6 +9,9 @@
 #
 # Usage: bench/run.sh [--build DIR] [--sizes "100000 1000000 10000000"]
 #                     [--out bench/RESULTS.md] [--quick] [--timeout SEC] [--seed N]
+#        bench/run.sh --folvane-shapes [--shapes "herdbook natural:0.05 ..."]
+#                     [--sizes "1000000 10000000"] [--out bench/SHAPES.md] [...]
+#   --folvane-shapes: only the Folvane scaling table over the population shapes.
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,16 +24,23 @@ out="$here/RESULTS.md"
 quick=0
 timeout_s=600
 seed=1
+shapes_mode=0
+sizes_given=0
+out_given=0
+# Population shapes of the Folvane scaling table: NAME or NAME:SIRE_SHARE.
+shapes="herdbook natural:0.01 natural:0.05 natural:0.15 deep closed"
 
 usage() {
-  sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
 }
 
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) build=${2:?--build needs a folder}; shift 2 ;;
-    --sizes) sizes=${2:?--sizes needs a list}; shift 2 ;;
-    --out) out=${2:?--out needs a file}; shift 2 ;;
+    --sizes) sizes=${2:?--sizes needs a list}; sizes_given=1; shift 2 ;;
+    --out) out=${2:?--out needs a file}; out_given=1; shift 2 ;;
+    --folvane-shapes) shapes_mode=1; shift ;;
+    --shapes) shapes=${2:?--shapes needs a list}; shift 2 ;;
     --quick) quick=1; shift ;;
     --timeout) timeout_s=${2:?--timeout needs seconds}; shift 2 ;;
     --seed) seed=${2:?--seed needs a number}; shift 2 ;;
@@ -38,6 +48,10 @@ while [ $# -gt 0 ]; do
     *) echo "Error: unknown argument '$1'" >&2; usage >&2; exit 2 ;;
   esac
 done
+if [ "$shapes_mode" = 1 ]; then
+  [ "$sizes_given" = 1 ] || sizes="1000000 10000000"
+  [ "$out_given" = 1 ] || out="$here/SHAPES.md"
+fi
 [ "$quick" = 1 ] && sizes="10000 100000"
 build=$(cd "$build" 2>/dev/null && pwd) || { echo "Error: build folder not found" >&2; exit 2; }
 case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
@@ -61,6 +75,12 @@ if [ ! -x "$pedsim" ]; then
   echo "Error: $pedsim not found; build it with: cmake --build $build --target pedsim" >&2
   exit 2
 fi
+for spec in $shapes; do
+  case "${spec%%:*}" in
+    livestock|herdbook|natural|deep|closed) ;;
+    *) echo "Error: unknown shape '${spec%%:*}' in --shapes" >&2; exit 2 ;;
+  esac
+done
 for n in $sizes; do
   case "$n" in ''|*[!0-9]*) echo "Error: size '$n' is not a whole number" >&2; exit 2 ;; esac
 done
@@ -151,6 +171,146 @@ header="| command | lines | seconds | ratio to wc -w | peak RSS (KB) | bytes/lin
 rule="|---|---:|---:|---:|---:|---:|---:|"
 
 stat_value() { awk -v k="$2" '$1 == k { print $2 }' "$1"; }
+
+# Shape scaling (--folvane-shapes): Folvane on each population shape at each
+# size, on one thread (HALDOR_THREADS=1), on all cores, and with -p on all
+# cores; one table row per shape and size.
+
+# time_cell SECONDS RC: the seconds, or "> N s" when the time limit stopped it.
+time_cell() {
+  if [ "$2" = 124 ] || [ "$2" = 137 ]; then echo "> $timeout_s s"; else echo "$1"; fi
+}
+# ratio_cell SECONDS RC BASE: SECONDS / BASE, "-" when stopped or failed.
+ratio_cell() {
+  if [ "$2" != 0 ]; then echo "-"; return; fi
+  awk -v s="$1" -v b="$3" 'BEGIN { if (b > 0) printf "%.1f", s / b; else print "-" }'
+}
+# bytes_cell RSS_KB LINES RC: peak RSS per animal in bytes.
+bytes_cell() {
+  if [ "$3" != 0 ]; then echo "-"; return; fi
+  awk -v r="$1" -v n="$2" 'BEGIN { if (n > 0) printf "%.0f", r * 1024 / n; else print "-" }'
+}
+# add_note LABEL: adds the last measurement's exit status and note to $notes
+# when it failed or printed an error.
+add_note() {
+  if [ "$m_rc" != 0 ] || [ -n "$m_note" ]; then
+    notes="${notes:+$notes; }$1: exit $m_rc${m_note:+, $m_note}"
+  fi
+}
+# Mean of the F column (the last one) of a Folvane result file.
+mean_f() { awk '{ s += $NF } END { if (NR) printf "%.4f", s / NR; else print "-" }' "$1"; }
+
+folvane_shapes() {
+  local n spec name share label st p t1 r1 b1 ta ra ba rca seca tp rp pr fmean
+  {
+    echo
+    echo "## Folvane on the population shapes"
+    echo
+    echo "Shapes: \`$shapes\` (NAME:R is \`pedsim --shape NAME --sire-share R\`), seed $seed, gene dropping with 16 replicates."
+    echo
+    echo "| shape | lines | sires | sire share | mean LAP | max LAP | mean F gene drop | mean F Folvane |" \
+      "wc -w s | 1 thread s | ratio | all cores s | ratio | -p all cores s | ratio | -p / without |" \
+      "bytes/animal 1 thread | bytes/animal all cores | notes |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|"
+  } >>"$report"
+  for n in $sizes; do
+    p=$(pretty "$n")
+    for spec in $shapes; do
+      name=${spec%%:*}
+      share=""
+      [ "$spec" != "$name" ] && share=${spec#*:}
+      label=$name${share:+ $share}
+      st="$scratch/shape.stats"
+      say "== $label at $p"
+      if ! "$pedsim" -n "$n" --seed "$seed" --shape "$name" ${share:+--sire-share "$share"} \
+        --gene-drop 16 -o "$scratch/shape.txt" --stats "$st"; then
+        say "Error: pedsim failed for $spec at $n lines"
+        exit 1
+      fi
+      baseline shape.txt "$n"
+      notes=""
+      fmean="-"
+
+      say "   Folvane, one thread"
+      measure shape_1 env HALDOR_THREADS=1 "$mods/Folvane" shape.txt out.txt
+      t1=$(time_cell "$m_sec" "$m_rc") r1=$(ratio_cell "$m_sec" "$m_rc" "$base_sec")
+      b1=$(bytes_cell "$m_rss" "$n" "$m_rc")
+      add_note "1 thread"
+      [ "$m_rc" = 0 ] && [ -s out.txt ] && fmean=$(mean_f out.txt)
+
+      say "   Folvane, all cores"
+      measure shape_all env -u HALDOR_THREADS "$mods/Folvane" shape.txt out.txt
+      ta=$(time_cell "$m_sec" "$m_rc") ra=$(ratio_cell "$m_sec" "$m_rc" "$base_sec")
+      ba=$(bytes_cell "$m_rss" "$n" "$m_rc") rca=$m_rc seca=$m_sec
+      add_note "all cores"
+      [ "$fmean" = "-" ] && [ "$rca" = 0 ] && [ -s out.txt ] && fmean=$(mean_f out.txt)
+
+      say "   Folvane -p, all cores"
+      measure shape_p env -u HALDOR_THREADS "$mods/Folvane" -p shape.txt out.txt
+      tp=$(time_cell "$m_sec" "$m_rc") rp=$(ratio_cell "$m_sec" "$m_rc" "$base_sec")
+      add_note "-p"
+      if [ "$m_rc" = 0 ] && [ "$rca" = 0 ]; then
+        pr=$(awk -v a="$m_sec" -v b="$seca" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')
+      else
+        pr="-"
+      fi
+
+      echo "| $label | $p | $(stat_value "$st" sires) | $(stat_value "$st" sire_share) |" \
+        "$(stat_value "$st" mean_longest_path) | $(stat_value "$st" max_longest_path) |" \
+        "$(stat_value "$st" gene_drop_mean_F) | $fmean | $base_sec | $t1 | $r1 | $ta | $ra |" \
+        "$tp | $rp | $pr | $b1 | $ba | $notes |" >>"$report"
+      rm -f "$scratch/shape.txt" "$scratch/out.txt"
+    done
+  done
+  {
+    echo
+    echo "Columns: sires = animals with progeny as sire, sire share = sires / lines, LAP = longest"
+    echo "ancestral path (from \`pedsim --stats\`); mean F gene drop = pedsim's gene-dropping estimate"
+    echo "(16 replicates), mean F Folvane = mean of the F column of Folvane's result file; seconds are"
+    echo "wall time (\`wc -w\`: best of 3), ratio = seconds / \`wc -w\` seconds on the same file in this"
+    echo "run; -p / without = seconds of \`Folvane -p\` / seconds of \`Folvane\`, both on all cores;"
+    echo "bytes/animal = peak RSS (GNU time) / lines. \"> N s\": stopped by the time limit."
+  } >>"$report"
+}
+
+write_report() {
+  cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo 2>/dev/null)
+  commit=$(git -C "$repo" describe --always --dirty 2>/dev/null || echo unknown)
+  mkdir -p "$(dirname "$out")"
+  {
+    echo "# Benchmark results"
+    echo
+    echo "Produced by: \`$command_line\`"
+    echo
+    echo "$(date -u '+%Y-%m-%d %H:%M UTC'), commit $commit, $(nproc) cores, ${cpu:-unknown CPU}," \
+      "time limit ${timeout_s} s per command."
+    case "$commit" in *-dirty)
+      echo
+      echo "The programs were built from a work tree with uncommitted changes (\"-dirty\")." ;;
+    esac
+    if [ -n "$missing" ] && [ "$shapes_mode" = 0 ]; then
+      echo
+      echo "Not built, skipped:$missing."
+    fi
+    echo
+    [ "$shapes_mode" = 0 ] && echo "Columns: seconds = wall time; ratio = seconds / seconds of \`wc -w\` on the same file in this run;"
+    [ "$shapes_mode" = 0 ] && echo "peak RSS = maximum resident set size reported by GNU time; bytes/line = peak RSS / lines;"
+    [ "$shapes_mode" = 0 ] && echo "exit = exit status (255 is the modules' status -1). See bench/README.md."
+    echo "Each time includes a fixed measurement cost of about ${overhead_sec} s (timing \`true\`)."
+    cat "$report"
+  } >"$out"
+  say "Results written to $out"
+}
+
+if [ "$shapes_mode" = 1 ]; then
+  if ! have Folvane; then
+    echo "Error: $mods/Folvane not found; build it with: cmake --build $build --target Folvane" >&2
+    exit 2
+  fi
+  folvane_shapes
+  write_report
+  exit 0
+fi
 
 for n in $sizes; do
   p=$(pretty "$n")
@@ -279,29 +439,4 @@ if have Folvane; then
   done
 fi
 
-cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo 2>/dev/null)
-commit=$(git -C "$repo" describe --always --dirty 2>/dev/null || echo unknown)
-mkdir -p "$(dirname "$out")"
-{
-  echo "# Benchmark results"
-  echo
-  echo "Produced by: \`$command_line\`"
-  echo
-  echo "$(date -u '+%Y-%m-%d %H:%M UTC'), commit $commit, $(nproc) cores, ${cpu:-unknown CPU}," \
-    "time limit ${timeout_s} s per command."
-  case "$commit" in *-dirty)
-    echo
-    echo "The programs were built from a work tree with uncommitted changes (\"-dirty\")." ;;
-  esac
-  if [ -n "$missing" ]; then
-    echo
-    echo "Not built, skipped:$missing."
-  fi
-  echo
-  echo "Columns: seconds = wall time; ratio = seconds / seconds of \`wc -w\` on the same file in this run;"
-  echo "peak RSS = maximum resident set size reported by GNU time; bytes/line = peak RSS / lines;"
-  echo "exit = exit status (255 is the modules' status -1). See bench/README.md."
-  echo "Each time includes a fixed measurement cost of about ${overhead_sec} s (timing \`true\`)."
-  cat "$report"
-} >"$out"
-say "Results written to $out"
+write_report

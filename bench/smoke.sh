@@ -3,7 +3,8 @@
 # shape and each flaw flag and checks what the benchmarks rely on: the line
 # count, the line form, parents before progeny in sorted output, identical
 # bytes for identical seeds, and that --repeat-rate, --self-parent-rate,
-# --unsorted, --loop, --chain, --keys and --stats produce what they say.
+# --unsorted, --loop, --chain, --keys, --sire-share and --stats produce what
+# they say; a few checks at up to 500000 lines cover the shapes' structure.
 #
 # Usage: bench/smoke.sh PATH/TO/pedsim
 # Ends with the line "smoke: N passed, N failed"; exit status 1 on a failure.
@@ -84,7 +85,7 @@ longest_chain() {
 }
 
 n=1000
-for shape in livestock herdbook; do
+for shape in livestock herdbook natural deep closed; do
   "$pedsim" -n $n --shape $shape --seed 7 -o a.txt --stats a.stats
   "$pedsim" -n $n --shape $shape --seed 7 >b.txt
   "$pedsim" -n $n --shape $shape --seed 8 -o c.txt
@@ -110,6 +111,73 @@ for shape in livestock herdbook; do
   check "$shape: stats founders ($founders)" [ "$(stat_value a.stats founders)" = "$founders" ]
 done
 
+# The livestock and herd-book bytes stay those of earlier versions (the
+# benchmark figures of different versions compare only then).
+check "livestock: bytes as before" [ "$("$pedsim" -n 3000 --seed 5 | cksum)" = "3457040757 108068" ]
+check "herdbook: bytes as before" \
+  [ "$("$pedsim" -n 3000 --seed 5 --shape herdbook | cksum)" = "3559303522 115977" ]
+
+# Share of the animals used as sires: asked with --sire-share, reported by --stats.
+near() {  # near VALUE TARGET: within 25 % of the target
+  awk -v v="$1" -v t="$2" 'BEGIN { exit !(v >= 0.75 * t && v <= 1.25 * t) }'
+}
+for spec in "herdbook 0.01" "herdbook 0.15" "natural 0.01" "natural 0.05" "natural 0.15" "deep 0.05" "closed 0.02"; do
+  set -- $spec
+  "$pedsim" -n 30000 --shape "$1" --sire-share "$2" -o ss.txt --stats ss.stats
+  got=$(stat_value ss.stats sire_share)
+  check "$1 --sire-share $2: achieved $got" near "$got" "$2"
+  sires=$(awk '$2 != "0" { s[$2] = 1 } END { print length(s) }' ss.txt)
+  check "$1 --sire-share $2: stats sires ($sires)" [ "$(stat_value ss.stats sires)" = "$sires" ]
+  check "$1 --sire-share $2: target in the stats" [ "$(stat_value ss.stats sire_share_target)" = "$2"00 ]
+done
+"$pedsim" -n 30000 --shape herdbook -o hb.txt
+check "herdbook: --sire-share changes the pedigree" fails cmp -s hb.txt ss.txt
+check "--sire-share is refused for the livestock shape" fails "$pedsim" -n 10 --sire-share 0.05 >/dev/null 2>&1
+check "--sire-share out of range is refused" fails "$pedsim" -n 10 --shape natural --sire-share 0.9 >/dev/null 2>&1
+
+# Every shape reports what the benchmark tables need, with gene dropping too.
+for shape in livestock herdbook natural deep closed; do
+  "$pedsim" -n 5000 --shape $shape --gene-drop 4 -o gd.txt --stats gd.stats
+  for key in lines sires sire_share mean_longest_path max_longest_path gene_drop_mean_F; do
+    check "$shape: stats key $key" grep -q "^$key [0-9]" gd.stats
+  done
+done
+
+# The shapes' own structure, at small sizes.
+units_of() { "$pedsim" -n "$2" --shape "$1" -o /dev/null --stats u.stats; stat_value u.stats units; }
+check "natural: more herds for more lines" [ "$(units_of natural 20000)" -lt "$(units_of natural 100000)" ]
+check "deep: more breeds for more lines" [ "$(units_of deep 100000)" -lt "$(units_of deep 500000)" ]
+check "closed: more populations for more lines" [ "$(units_of closed 10000)" -lt "$(units_of closed 50000)" ]
+"$pedsim" -n 50000 --shape deep -o deep.txt
+read -r mean max < <(paths deep.txt)
+check "deep: long ancestral paths ($mean / $max)" awk -v m="$mean" -v x="$max" 'BEGIN { exit !(m > 40 && x > 70) }'
+"$pedsim" -n 5000 --shape closed -o zoo.txt --stats zoo.stats
+check "closed: 10 to 20 founders per population" \
+  between "$(stat_value zoo.stats founders)" 10 $((20 * $(stat_value zoo.stats units)))
+# Full sibs mated, and a parent mated with its offspring.
+close_matings() {
+  awk '{ s[$1] = $2; d[$1] = $3 }
+       $2 != "0" && $3 != "0" && s[$2] != "0" && s[$2] == s[$3] && d[$2] == d[$3] { sib++ }
+       $2 != "0" && $3 != "0" && (s[$3] == $2 || d[$2] == $3) { po++ }
+       END { print sib + 0, po + 0 }' "$1"
+}
+read -r sib po < <(close_matings zoo.txt)
+check "closed: full-sib matings ($sib)" [ "$sib" -gt 0 ]
+check "closed: parent-offspring matings ($po)" [ "$po" -gt 0 ]
+
+# The flaws work with the herd shapes as well.
+for shape in natural deep closed; do
+  "$pedsim" -n 3000 --shape $shape --loop 5 --chain 50 --repeat-rate 0.05 -o fl.txt --stats fl.stats
+  check "$shape with flaws: 3000 lines" lines_are fl.txt 3000
+  check "$shape with flaws: loop" [ "$(on_loops fl.txt)" = 5 ]
+  check "$shape with flaws: chain" [ "$(longest_chain fl.txt)" -ge 50 ]
+  check "$shape with flaws: repeats counted" [ "$(stat_value fl.stats repeated_lines)" = "$(repeats fl.txt)" ]
+  "$pedsim" -n 3000 --shape $shape --self-parent-rate 0.02 -o sp.txt --stats sp.stats
+  selfs=$(awk '$1 == $2 || $1 == $3 { n++ } END { print n + 0 }' sp.txt)
+  check "$shape: self parents ($selfs) counted" [ "$(stat_value sp.stats self_parents)" = "$selfs" ]
+  check "$shape: self parents about 2 % ($selfs)" between "$selfs" 25 100
+done
+
 # Identifiers are distinct also at a size where the pools are large.
 "$pedsim" -n 200000 -o big.txt
 check "200000 lines: no repeated animal" [ "$(repeats big.txt)" = 0 ]
@@ -130,7 +198,7 @@ check "self-parent: $n lines" lines_are s.txt $n
 check "self-parent: some animals are their own parent ($selfs)" between "$selfs" 20 90
 check "self-parent: stats count them" [ "$(stat_value s.stats self_parents)" = "$selfs" ]
 
-for shape in livestock herdbook; do
+for shape in livestock herdbook natural deep closed; do
   "$pedsim" -n $n --shape $shape -o sorted.txt
   "$pedsim" -n $n --shape $shape --unsorted -o u.txt
   "$pedsim" -n $n --shape $shape --unsorted >u2.txt
