@@ -26,7 +26,7 @@ class EnlargedTest : public QObject {
 
     RecordingPrompts prompts;
     FakeRunner runner;
-    haldorin::Services services() { return {&prompts, &runner, haldorin::kRunWaitMs}; }
+    haldorin::Services services() { return {&prompts, &runner, haldorin::kRunTickMs}; }
 
     static void checkDialog(QDialog& d, const QString& title, const char* heading, const QString& headingText)
     {

@@ -27,7 +27,7 @@ class MainWindowTest : public QObject {
 
     RecordingPrompts prompts;
     FakeRunner runner;
-    haldorin::Services services() { return {&prompts, &runner, haldorin::kRunWaitMs}; }
+    haldorin::Services services() { return {&prompts, &runner, haldorin::kRunTickMs}; }
 
     static QStringList menuEntries(QMenu* menu)
     {

@@ -33,7 +33,7 @@ template <class Dialog> struct Real {
     {
         const QString before = QDir::currentPath();
         QDir::setCurrent(QStringLiteral(HALDOR_BUILD_DIR));
-        dialog = std::make_unique<Dialog>(haldorin::Services{&prompts, &runner, haldorin::kRunWaitMs});
+        dialog = std::make_unique<Dialog>(haldorin::Services{&prompts, &runner, haldorin::kRunTickMs});
         QDir::setCurrent(before);
     }
     void click(const char* name)

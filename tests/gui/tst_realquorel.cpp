@@ -32,7 +32,7 @@ private slots:
         haldorin::ProcessRunner runner;
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(QStringLiteral(HALDOR_BUILD_DIR)));
-        haldorin::QuorelDialog dialog(haldorin::Services{&prompts, &runner, haldorin::kRunWaitMs});
+        haldorin::QuorelDialog dialog(haldorin::Services{&prompts, &runner, haldorin::kRunTickMs});
         QVERIFY(QDir::setCurrent(before));
         QVERIFY2(QFileInfo(dialog.state().modulePath).isExecutable(), qPrintable(dialog.state().modulePath));
 
