@@ -40,6 +40,7 @@ private slots:
         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("btn_PedFileEntry")), Qt::LeftButton);
         prompts.boxes.clear();
         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("btn_RunModule")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isRunning(), 30000);
         QVERIFY2(prompts.boxes.isEmpty(), qPrintable(prompts.last()));
         QCOMPARE(dialog.state().runFailed, QStringLiteral("no"));
 
