@@ -100,7 +100,7 @@ public:
         end();
     }
     void advance(qint64 ms) { clockMs += ms; }
-    // The module ends; `appendLog` is what it wrote last.
+    // The module ends (by itself, or after a stop request).
     void end()
     {
         if (ended_)
