@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -13,7 +14,6 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,13 +21,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QTextCodec>
-#include <QTimer>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
+#include <QTextCodec>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTextStream>
+#include <QTimer>
 #include <QUrl>
 
 namespace haldorin {
