@@ -1,5 +1,7 @@
 #include "pedigree.h"
 
+#include "progress.h"
+
 #include <new>
 
 namespace haldor {
@@ -111,6 +113,9 @@ long read_pedigree(Pedigree& ped, const std::string& filename, const FieldRules&
     return 0;
   }
   std::fputs(texts.progress, console);
+  // Whoever follows the console (the front end reads it from the log as the
+  // run goes) sees each phase as it starts and as it completes.
+  std::fflush(console);
   close_ped(ped);
   const long lines = in.count_lines_and_rewind();
   if (in.failed()) {
@@ -148,7 +153,9 @@ long read_pedigree(Pedigree& ped, const std::string& filename, const FieldRules&
     batch_text.clear();
     in_batch = 0;
   };
+  Progress progress("reading", static_cast<std::uint64_t>(lines));
   auto end_record = [&] {
+    progress.update(ped.PED.size());
     ped.PED.push_back(PedRecord{});
     if (++in_batch == kBatchRecords) flush();
   };
@@ -192,8 +199,10 @@ long read_pedigree(Pedigree& ped, const std::string& filename, const FieldRules&
     close_ped(ped);
     return 0;
   }
+  progress.finish();
   std::fputs("OK.\n", console);
   print_count(texts, filename, ped.MAXANIMAL(), console);
+  std::fflush(console);
   return ped.MAXANIMAL();
 }
 

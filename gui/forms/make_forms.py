@@ -286,9 +286,8 @@ def enlarge_dialog(root):
             if size is not None:
                 size.text = "11" if int(size.text) >= 10 else "10"
         elif family.text == "Calibri":
+            # The round Help button: its size stays, so "Help" fits its 30 px.
             family.text = "Open Sans SemiBold"
-            if size is not None:
-                size.text = "11"
     for w in root.iter("widget"):
         name = w.get("name")
         text = prop(w, "text")

@@ -124,22 +124,18 @@ def draw_background(path):
                  font(20 * SS, bold=False), (215, 240, 248, 255))
     d.line([(250 * SS, 146 * SS), (550 * SS, 146 * SS)], fill=(215, 240, 248, 160), width=SS)
 
-    # panel behind the module buttons, with what each one does
+    # panel behind the module buttons. The picture is stretched over the
+    # window's central area, so the buttons land at about y 411 to 541 of this
+    # picture in both builds; the panel frames them with room to spare, and
+    # nothing is written where a button covers it (the buttons carry their names).
     panel = Image.new("RGBA", (W, H), (0, 0, 0, 0))
     pd = ImageDraw.Draw(panel)
-    pd.rounded_rectangle([135 * SS, 372 * SS, 670 * SS, 536 * SS], radius=18 * SS,
+    pd.rounded_rectangle([135 * SS, 396 * SS, 670 * SS, 556 * SS], radius=18 * SS,
                          fill=(8, 30, 44, 120), outline=(200, 236, 245, 120), width=SS)
     img = Image.alpha_composite(img, panel)
     d = ImageDraw.Draw(img)
-    captions = [(160, "Check", "find pedigree errors"), (290, "Trace", "extract ancestors"),
-                (420, "Stack", "order by generation"), (550, "Inbreeding", "F and PCI")]
-    for x, head, sub in captions:
-        centred_text(d, ((x - 20) * SS, 498 * SS, (x + 115) * SS, 514 * SS), head, font(13 * SS),
-                     (255, 255, 255, 255))
-        centred_text(d, ((x - 20) * SS, 514 * SS, (x + 115) * SS, 530 * SS), sub,
-                     font(10 * SS, bold=False), (200, 230, 240, 255))
 
-    centred_text(d, (0, 556 * SS, W, 576 * SS), "HALDOR Pedigree Toolkit  \u00b7  version 1.0  \u00b7  OVRI, TOLMA",
+    centred_text(d, (0, 566 * SS, W, 586 * SS), "HALDOR Pedigree Toolkit  \u00b7  version 1.0  \u00b7  OVRI, TOLMA",
                  font(11 * SS, bold=False), (190, 225, 215, 255))
 
     img = img.resize((800, 600), Image.LANCZOS).convert("RGB")

@@ -6,7 +6,9 @@
 #include "taviskdialog.h"
 #include "ui_mainwindow.h"
 
+#include <QCloseEvent>
 #include <QDir>
+#include <QSysInfo>
 #include <QUrl>
 
 namespace haldorin {
@@ -22,6 +24,14 @@ MainWindow::MainWindow(const Services& services_, QWidget* parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+// The program ends with its main window: no module is left running behind it.
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    for (ModuleDialog* dialog : findChildren<ModuleDialog*>())
+        dialog->stopRunAndWait();
+    QMainWindow::closeEvent(event);
+}
 
 void MainWindow::on_btnQuorel_clicked()
 {
@@ -108,6 +118,23 @@ void MainWindow::on_actionManualInKorean_triggered()
     openDocument(QStringLiteral("/help/Haldorkit_V4.pdf"));
 }
 
+// The platform this program was built for, as "Linux (x86_64)".
+QString MainWindow::builtFor()
+{
+#if defined(Q_OS_WIN)
+    const QString os = QStringLiteral("Windows");
+#elif defined(Q_OS_MACOS)
+    const QString os = QStringLiteral("macOS");
+#elif defined(Q_OS_LINUX)
+    const QString os = QStringLiteral("Linux");
+#elif defined(Q_OS_FREEBSD)
+    const QString os = QStringLiteral("FreeBSD");
+#else
+    const QString os = QSysInfo::kernelType();
+#endif
+    return os + QStringLiteral(" (") + QSysInfo::buildCpuArchitecture() + QLatin1Char(')');
+}
+
 QString MainWindow::aboutText()
 {
     return QStringLiteral(
@@ -115,7 +142,10 @@ QString MainWindow::aboutText()
         "HALDOR Pedigree Toolkit (HALDOR: Animal Lineage,\n"
         "Descent, Order and Relationship tools)\n"
         "version 1.0\n"
-        "OS: Windows\n"
+        "OS: ")
+        + builtFor()
+        + QStringLiteral(
+        "\n"
         "Written in C++ with Qt 5 and the GNU compilers.\n"
         "\n"
         "Authors:\n"

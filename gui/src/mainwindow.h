@@ -35,6 +35,11 @@ public:
     FolvaneDialog* folvaneDialog() const { return folvaneDialog_; }
 
     static QString aboutText();
+    // The platform the program was built for, as the about box names it.
+    static QString builtFor();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private slots:
     void on_btnQuorel_clicked();

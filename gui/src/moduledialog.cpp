@@ -2,6 +2,9 @@
 
 #include "textrules.h"
 
+#include <algorithm>
+
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -12,14 +15,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
+#include <QTextCodec>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTextStream>
+#include <QTimer>
 #include <QUrl>
 
 namespace haldorin {
@@ -35,6 +43,11 @@ const QString kRunOverPedigree =
 const QString kExtraOverPedigree =
     QStringLiteral("The error file of this run is the pedigree file!\nResults file not created!\n");
 constexpr int kHeadLines = 20;
+// The live view of a running module's log shows at most this much; the whole
+// log is shown when the run has finished.
+constexpr qint64 kLiveLogLimit = 2 * 1024 * 1024;
+// Read per look at the log, so one look never holds up the windows for long.
+constexpr qint64 kLiveLogChunk = 256 * 1024;
 
 bool isRegularFile(const QString& path)
 {
@@ -49,6 +62,15 @@ ModuleDialog::ModuleDialog(ModuleTraits traits, const Services& services_, QWidg
 {
     st.startDirectory = QDir::currentPath();
     st.modulePath = st.startDirectory + QStringLiteral("/modules/") + moduleFileName(traits_.module);
+}
+
+// A dialog that goes away never leaves its module running.
+ModuleDialog::~ModuleDialog()
+{
+    if (run_) {
+        disconnect(run_, nullptr, this, nullptr);
+        run_->stopAndWait();
+    }
 }
 
 QString ModuleDialog::moduleFile() const
@@ -76,6 +98,12 @@ void ModuleDialog::initialise()
     qle_MissingValueEntry = need<QLineEdit>("qle_MissingValueEntry");
     cb_RepeatDelim = need<QCheckBox>("cb_RepeatDelim");
     qle_LogWindow = need<QTextEdit>("qle_LogWindow");
+    btn_RunModule = need<QPushButton>("btn_RunModule");
+    lbl_RunStatus = need<QLabel>("lbl_RunStatus");
+    lbl_RunStatus->clear();
+    runTicker_ = new QTimer(this);
+    runTicker_->setInterval(services.runTickMs);
+    connect(runTicker_, &QTimer::timeout, this, &ModuleDialog::runTick);
 
     setWindowTitle(traits_.windowTitle);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -383,6 +411,8 @@ void ModuleDialog::dragLeaveEvent(QDragLeaveEvent* event)
 
 void ModuleDialog::dropEvent(QDropEvent* event)
 {
+    if (isRunning())
+        return;
     const QMimeData* data = event->mimeData();
     if (!data || !data->hasUrls() || data->urls().isEmpty())
         return;
@@ -422,7 +452,7 @@ bool ModuleDialog::resultChecks(bool sampleView)
         services.prompts->critical(this, QStringLiteral("Failed"), QStringLiteral("Check column inputs!"));
         return false;
     }
-    if (st.runFailed == QLatin1String("yes")) {
+    if (lastRunFailed()) {
         services.prompts->critical(this, QStringLiteral("Failed"),
                                    QStringLiteral("No results found!\n%1 run failed!").arg(moduleFile()));
         return false;
@@ -455,7 +485,7 @@ void ModuleDialog::on_btn_ResultView_clicked()
 void ModuleDialog::on_btn_LogView_clicked()
 {
     qle_LogWindow->clear();
-    if (st.runFailed == QLatin1String("yes")) {
+    if (lastRunFailed()) {
         services.prompts->critical(this, QStringLiteral("Failed"), traits_.logFailedText.arg(moduleFile()));
     } else if (!st.logPath.isEmpty() && st.columnError != QLatin1String("yes")) {
         clearDashboard();
@@ -471,13 +501,39 @@ void ModuleDialog::on_btn_ExitWindow_clicked()
     close();
 }
 
-// Ask first: only a Yes lets the dialog go (it is hidden, not destroyed).
+bool ModuleDialog::lastRunFailed() const
+{
+    return st.runFailed == QLatin1String("yes") || st.runStopped == QLatin1String("yes");
+}
+
+// Ask first: only a Yes lets the dialog go (it is hidden, not destroyed). With
+// its module running the question is whether to stop the run; a Yes stops it.
 void ModuleDialog::closeEvent(QCloseEvent* event)
 {
+    if (isRunning()) {
+        if (!services.prompts->question(
+                this, traits_.quitTitle,
+                QStringLiteral("%1 is still running.\nStop the run and quit?").arg(moduleFile()))) {
+            event->ignore();
+            return;
+        }
+        stopRunAndWait();
+        QDialog::closeEvent(event);
+        return;
+    }
     if (services.prompts->question(this, traits_.quitTitle, QStringLiteral("Do you really quit?")))
         QDialog::closeEvent(event);
     else
         event->ignore();
+}
+
+// Escape hides a dialog without asking; with a run going it asks like closing does.
+void ModuleDialog::reject()
+{
+    if (isRunning())
+        close();
+    else
+        QDialog::reject();
 }
 
 // --- the run ----------------------------------------------------------------
@@ -506,9 +562,13 @@ bool ModuleDialog::fixedColumnsPass()
     return false;
 }
 
+// While a run is going the Run button is the Stop button.
 void ModuleDialog::on_btn_RunModule_clicked()
 {
-    runModule();
+    if (isRunning())
+        stopRun();
+    else
+        runModule();
 }
 
 void ModuleDialog::runModule()
@@ -567,25 +627,23 @@ void ModuleDialog::runModule()
     args << fileArguments();
     qle_LogWindow->clear();
     st.logPath = buildOutput(st.outputPath, QString(), QStringLiteral(".log"));
+    st.runStopped = QStringLiteral("no");
+    // The summary tells the settings of this run, whatever is changed while it runs.
+    runSummary_ = runSummary();
 
-    const RunOutcome outcome =
-        services.runner->run(this, st.modulePath, args, st.logPath, services.runWaitMs);
-    if (outcome == RunOutcome::Failed) {
+    ModuleRun* run = services.runner->start(this, st.modulePath, args, st.logPath);
+    if (!run) {
         qle_LogWindow->append(QStringLiteral("<font color=red>!!! ERROR !!!</font>"));
         qle_LogWindow->append(QStringLiteral("%1 did not run properly.").arg(moduleFile()));
         qle_LogWindow->append(QStringLiteral("Process ended unexpectedly."));
         st.runFailed = QStringLiteral("yes");
         return;
     }
-    if (outcome == RunOutcome::StillRunning) {
-        qle_LogWindow->append(QStringLiteral("Process yet running. Reason unknown!\n\n\n"));
-        return;
-    }
-    showWhole(st.logPath);
-    qle_LogWindow->append(QStringLiteral("Process finished ...\n"));
-    qle_LogWindow->append(QStringLiteral("No runtime errors detected!"));
-    afterFinishedRun();
+    beginRun(run);
+}
 
+QString ModuleDialog::runSummary() const
+{
     const QString rule = summaryRule();
     QString summary = QStringLiteral("\n") + rule + QStringLiteral("\n") + QStringLiteral("Processed Input Details")
                       + QStringLiteral("\n") + rule + QStringLiteral("\n");
@@ -593,7 +651,157 @@ void ModuleDialog::runModule()
     for (const SummaryItem& item : summaryItems())
         summary += summaryLine(item.label, item.raw ? item.value : summaryText(item.value));
     summary += rule + QStringLiteral("\n");
-    appendPlain(summary);
+    return summary;
+}
+
+// The module runs on its own; the dialog comes back to the event loop at once
+// and follows the run on the ticker: new log text and the elapsed time.
+void ModuleDialog::beginRun(ModuleRun* run)
+{
+    run_ = run;
+    stopRequested_ = false;
+    runClock_.start();
+    logOffset_ = 0;
+    liveLogShown_ = 0;
+    liveLogCut_ = false;
+    lastElapsedMs_ = 0;
+    logDecoder_.reset(QTextCodec::codecForName("UTF-8")->makeDecoder());
+    setRunning(true);
+    connect(run, &ModuleRun::ended, this, &ModuleDialog::runEnded);
+    if (run->hasEnded()) {
+        runEnded();
+        return;
+    }
+    runTick();
+    runTicker_->start();
+}
+
+void ModuleDialog::setRunning(bool running)
+{
+    if (running) {
+        lockedButtons_.clear();
+        // Everything that shows or opens files, or picks them, waits for the run.
+        for (QPushButton* button : findChildren<QPushButton*>()) {
+            const QString name = button->objectName();
+            if (button == btn_RunModule || name == QLatin1String("btn_Help")
+                || name == QLatin1String("btn_ExitWindow") || !button->isEnabled())
+                continue;
+            button->setEnabled(false);
+            lockedButtons_ << button;
+        }
+        btn_RunModule->setText(QStringLiteral("Stop"));
+        btn_RunModule->setToolTip(QStringLiteral("Stop the running %1").arg(moduleFile()));
+    } else {
+        runTicker_->stop();
+        for (const QPointer<QPushButton>& button : lockedButtons_)
+            if (button)
+                button->setEnabled(true);
+        lockedButtons_.clear();
+        btn_RunModule->setText(QStringLiteral("Run"));
+        btn_RunModule->setToolTip(QString());
+    }
+}
+
+QString ModuleDialog::elapsedText() const
+{
+    const qint64 seconds = lastElapsedMs_ / 1000;
+    if (seconds < 60)
+        return QStringLiteral("%1 s").arg(seconds);
+    if (seconds < 3600)
+        return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 h %2 min %3 s")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+void ModuleDialog::runTick()
+{
+    if (!run_)
+        return;
+    lastElapsedMs_ = run_->elapsedMs();
+    readNewLog();
+    lbl_RunStatus->setText(QStringLiteral("%1 running ... %2").arg(moduleFile(), elapsedText()));
+}
+
+// Shows what the module has written to its log since the last look, as plain text.
+void ModuleDialog::readNewLog()
+{
+    if (liveLogCut_)
+        return;
+    QFile file(st.logPath);
+    if (!file.open(QIODevice::ReadOnly) || file.size() <= logOffset_ || !file.seek(logOffset_))
+        return;
+    const qint64 room = kLiveLogLimit - liveLogShown_;
+    const QByteArray bytes = file.read(std::min(kLiveLogChunk, room));
+    if (bytes.isEmpty())
+        return;
+    logOffset_ += bytes.size();
+    liveLogShown_ += bytes.size();
+    QScrollBar* bar = qle_LogWindow->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    QTextCursor cursor(qle_LogWindow->document());
+    cursor.movePosition(QTextCursor::End);
+    QString text = logDecoder_->toUnicode(bytes);
+    text.remove(QLatin1Char('\r'));
+    cursor.insertText(text, QTextCharFormat());
+    if (liveLogShown_ >= kLiveLogLimit) {
+        liveLogCut_ = true;
+        cursor.insertText(QStringLiteral("\n[...] The whole log is shown when the run has ended.\n"),
+                          QTextCharFormat());
+    }
+    if (atEnd)
+        bar->setValue(bar->maximum());
+}
+
+void ModuleDialog::stopRun()
+{
+    if (!run_)
+        return;
+    // The second click of a double click on Run is not a Stop.
+    if (runClock_.isValid() && runClock_.elapsed() < QApplication::doubleClickInterval())
+        return;
+    stopRequested_ = true;
+    lbl_RunStatus->setText(QStringLiteral("Stopping %1 ...").arg(moduleFile()));
+    run_->stop();
+}
+
+void ModuleDialog::stopRunAndWait()
+{
+    if (!run_)
+        return;
+    stopRequested_ = true;
+    QPointer<ModuleRun> run = run_;
+    run->stopAndWait();
+    // The end is normally reported by the run itself; make sure it was taken.
+    if (run_ == run)
+        runEnded();
+}
+
+// The module has ended: a finished run shows what the documented run shows;
+// a stopped one keeps the log so far and says it was stopped.
+void ModuleDialog::runEnded()
+{
+    if (!run_)
+        return;
+    lastElapsedMs_ = run_->elapsedMs();
+    disconnect(run_, nullptr, this, nullptr);
+    run_ = nullptr;
+    setRunning(false);
+    if (stopRequested_) {
+        readNewLog();
+        st.runStopped = QStringLiteral("yes");
+        qle_LogWindow->append(QStringLiteral("<font color=red>!!! STOPPED !!!</font>"));
+        qle_LogWindow->append(QStringLiteral("%1 was stopped by the user.").arg(moduleFile()));
+        lbl_RunStatus->setText(QStringLiteral("%1 stopped by the user after %2").arg(moduleFile(), elapsedText()));
+        return;
+    }
+    lbl_RunStatus->setText(QStringLiteral("%1 finished after %2").arg(moduleFile(), elapsedText()));
+    showWhole(st.logPath);
+    qle_LogWindow->append(QStringLiteral("Process finished ...\n"));
+    qle_LogWindow->append(QStringLiteral("No runtime errors detected!"));
+    afterFinishedRun();
+    appendPlain(runSummary_);
 }
 
 } // namespace haldorin

@@ -7,11 +7,20 @@
 #include <QString>
 #include <QStringList>
 
+#include <QElapsedTimer>
+#include <QPointer>
+
+#include <memory>
+
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
+class QTextDecoder;
 class QTextEdit;
+class QTimer;
 
 namespace haldorin {
 
@@ -49,6 +58,9 @@ struct DialogState {
     QString startDirectory;
     QString modulePath;
     QString runFailed = QStringLiteral("no");
+    // The last run was stopped by the user: Result and Log treat it as failed
+    // until the next run.
+    QString runStopped = QStringLiteral("no");
     QString columnError = QStringLiteral("no");
 };
 
@@ -76,6 +88,12 @@ public:
     const QStringList& arguments() const { return args; }
     // Module program file as messages name it ("Quorel" or "Quorel.exe").
     QString moduleFile() const;
+    // Whether this dialog's module is running now.
+    bool isRunning() const { return !run_.isNull(); }
+    // Stops the running module, if any, and returns once it has ended
+    // (terminate, then kill). The dialog then shows the stopped run.
+    void stopRunAndWait();
+    ~ModuleDialog() override;
 
 protected:
     ModuleDialog(ModuleTraits traits, const Services& services, QWidget* parent);
@@ -123,6 +141,7 @@ protected:
     QString chooseStartFolder();
 
     void closeEvent(QCloseEvent* event) override;
+    void reject() override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
@@ -148,6 +167,8 @@ protected:
     QLineEdit* qle_MissingValueEntry = nullptr;
     QCheckBox* cb_RepeatDelim = nullptr;
     QTextEdit* qle_LogWindow = nullptr;
+    QPushButton* btn_RunModule = nullptr;
+    QLabel* lbl_RunStatus = nullptr;
 
 protected slots:
     void on_btn_PedFileEntry_clicked();
@@ -174,6 +195,8 @@ protected slots:
 
 private slots:
     void selectInputDelimiter();
+    void runTick();
+    void runEnded();
 
 protected:
     // A widget of the form by object name; a form without it is a build fault.
@@ -189,9 +212,29 @@ private:
     void applyFreeFormatDefaults();
     bool fixedColumnsPass();
     bool resultChecks(bool sampleView);
+    bool lastRunFailed() const;
     void runModule();
+    QString runSummary() const;
+    void beginRun(ModuleRun* run);
+    void stopRun();
+    void setRunning(bool running);
+    void readNewLog();
+    QString elapsedText() const;
 
     ModuleTraits traits_;
+
+    // The run going on, if any; its object stays a child of the dialog.
+    QPointer<ModuleRun> run_;
+    bool stopRequested_ = false;
+    QElapsedTimer runClock_;         // real time since Run, for the double-click guard
+    QTimer* runTicker_ = nullptr;    // live log and elapsed time
+    QString runSummary_;             // the summary of the run going on, made at its start
+    qint64 logOffset_ = 0;           // bytes of the log already shown
+    qint64 liveLogShown_ = 0;        // bytes of the log shown live
+    bool liveLogCut_ = false;        // the live view stopped at its limit
+    std::unique_ptr<QTextDecoder> logDecoder_;
+    qint64 lastElapsedMs_ = 0;
+    QList<QPointer<QPushButton>> lockedButtons_;  // disabled for the run
 };
 
 } // namespace haldorin

@@ -6,11 +6,11 @@
 namespace haldorin {
 
 // What the windows need from outside: someone to ask, a way to run modules
-// and how long to wait for them. Owned by main (or by a test).
+// and how often to look at a running one. Owned by main (or by a test).
 struct Services {
     UserPrompts* prompts = nullptr;
     ModuleRunner* runner = nullptr;
-    int runWaitMs = kRunWaitMs;
+    int runTickMs = kRunTickMs;
 };
 
 } // namespace haldorin

@@ -3,7 +3,8 @@
 // The dialogs run the modules found in modules/ next to the tool, on a small
 // pedigree written to a scratch folder: each dialog empty, with a pedigree's
 // head, after a run, and in fixed format, plus the extra views of the tracing
-// (key file) and stacking (loop error file) dialogs.
+// (key file) and stacking (loop error file) dialogs, and the inbreeding dialog
+// while its module works on a large pedigree and after that run was stopped.
 
 #include "app.h"
 #include "folvanedialog.h"
@@ -13,9 +14,13 @@
 #include "taviskdialog.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
+#include <QThread>
 #include <QIcon>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -67,6 +72,65 @@ void click(QWidget& window, const char* name)
     QApplication::processEvents();
 }
 
+// Lets the event loop run until `done` holds or `ms` have passed.
+template <class Done> bool waitFor(Done done, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+// Run, and wait for the module to end.
+void runToEnd(haldorin::ModuleDialog& dialog)
+{
+    click(dialog, "btn_RunModule");
+    if (!waitFor([&] { return !dialog.isRunning(); }, 120000))
+        std::fprintf(stderr, "Warning: %s still running\n", qPrintable(dialog.moduleFile()));
+}
+
+QString dashboard(QWidget& window)
+{
+    auto* dash = window.findChild<QTextEdit*>(QStringLiteral("qle_LogWindow"));
+    return dash ? dash->toPlainText() : QString();
+}
+
+// A pedigree in stacked order, large enough that the inbreeding module works
+// on it for a few seconds: founders first, then animals whose parents are
+// among the animals born shortly before them.
+bool writeLargePedigree(const QString& path, int animals)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QRandomGenerator random(14);
+    constexpr int kFounders = 2000;
+    QByteArray chunk;
+    for (int i = 0; i < animals; ++i) {
+        chunk += 'X' + QByteArray::number(i);
+        if (i < kFounders) {
+            chunk += " 0 0\n";
+        } else {
+            // Sires have even numbers, dams odd ones.
+            const int window = std::min(i, 20000) / 2;
+            const int lastSire = (i - 1) % 2 == 0 ? i - 1 : i - 2;
+            const int lastDam = (i - 1) % 2 == 1 ? i - 1 : i - 2;
+            chunk += " X" + QByteArray::number(lastSire - 2 * int(random.bounded(window)));
+            chunk += " X" + QByteArray::number(lastDam - 2 * int(random.bounded(window))) + '\n';
+        }
+        if (chunk.size() > (1 << 20)) {
+            if (file.write(chunk) != chunk.size())
+                return false;
+            chunk.clear();
+        }
+    }
+    return file.write(chunk) == chunk.size();
+}
+
 bool writeText(const QString& path, const char* text)
 {
     QFile file(path);
@@ -91,7 +155,7 @@ bool dialogShots(const haldorin::Services& services, SilentPrompts& prompts, QWi
     click(used, "btn_PedFileEntry");
     ok &= save(used, out, stem + QStringLiteral("_header.png"));
     ok &= prepare(used);
-    click(used, "btn_RunModule");
+    runToEnd(used);
     ok &= save(used, out, stem + QStringLiteral("_run.png"));
     used.hide();
 
@@ -169,7 +233,7 @@ int main(int argc, char* argv[])
         haldorin::TaviskDialog loop(services, &window);
         prompts.nextFile = loops;
         click(loop, "btn_PedFileEntry");
-        click(loop, "btn_RunModule");
+        runToEnd(loop);
         click(loop, "btn_StackError");
         ok &= save(loop, out, QStringLiteral("tavisk_stackerr.png"));
         loop.hide();
@@ -182,7 +246,7 @@ int main(int argc, char* argv[])
         haldorin::FolvaneDialog warned(services, &window);
         prompts.nextFile = pedigree;
         click(warned, "btn_PedFileEntry");
-        click(warned, "btn_RunModule");
+        runToEnd(warned);
         warned.show();
         QApplication::processEvents();
         if (auto* dash = warned.findChild<QTextEdit*>(QStringLiteral("qle_LogWindow"))) {
@@ -191,6 +255,30 @@ int main(int argc, char* argv[])
         }
         ok &= save(warned, out, QStringLiteral("folvane_warning.png"));
         warned.hide();
+    }
+
+    {
+        // A run in progress, after its reading phase, and the same run stopped.
+        const QString large = scratch.filePath(QStringLiteral("national.txt"));
+        ok &= writeLargePedigree(large, 1500000);
+        haldorin::FolvaneDialog running(services, &window);
+        prompts.nextFile = large;
+        click(running, "btn_PedFileEntry");
+        if (auto* tabular = running.findChild<QAbstractButton*>(QStringLiteral("cb_TabularMethod")))
+            tabular->setChecked(false);  // the method for a herd book of this size
+        running.show();
+        auto* status = running.findChild<QLabel*>(QStringLiteral("lbl_RunStatus"));
+        click(running, "btn_RunModule");
+        waitFor([&] {
+            return !running.isRunning()
+                   || (dashboard(running).contains(QStringLiteral("Total lines in")) && status
+                       && !status->text().endsWith(QStringLiteral(" 0 s")));
+        }, 60000);
+        ok &= save(running, out, QStringLiteral("folvane_running.png"));
+        click(running, "btn_RunModule");
+        waitFor([&] { return !running.isRunning(); }, 60000);
+        ok &= save(running, out, QStringLiteral("folvane_stopped.png"));
+        running.hide();
     }
 
     QMessageBox about(QMessageBox::Information, QStringLiteral("ABOUT"), haldorin::MainWindow::aboutText(),

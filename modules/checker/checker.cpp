@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "output.h"
+#include "progress.h"
 
 namespace haldor::checker {
 
@@ -126,7 +127,9 @@ long mk_hashtable(Run& run, long count) {
   } catch (const std::bad_alloc&) {
     return -1;
   }
+  Progress progress("hashing", static_cast<std::uint64_t>(count));
   for (long i = 0; i < count; ++i) {
+    progress.update(static_cast<std::uint64_t>(i));
     prefetch_ahead(run, i, count);
     PedRecord& r = run.ped.PED[static_cast<std::size_t>(i)];
     if (r.animal != kNoSymbol) {
@@ -137,6 +140,7 @@ long mk_hashtable(Run& run, long count) {
     if (r.sire != kNoSymbol && !add(r.sire, kSire, 0)) return -1;
     if (r.dam != kNoSymbol && !add(r.dam, kDam, 0)) return -1;
   }
+  progress.finish();
   std::fprintf(run.console, "Total animals found : %ld\n", distinct);
   return distinct;
 }
@@ -171,10 +175,13 @@ int check_error(Run& run, const std::string& filename, long count, bool stack_li
 
   Summary s;
   s.total = count;
+  Progress progress("checking", static_cast<std::uint64_t>(count));
   for (long i = 0; i < count; ++i) {
+    progress.update(static_cast<std::uint64_t>(i));
     prefetch_ahead(run, i, count);
     check_record(run, run.ped.PED[static_cast<std::size_t>(i)], i + 1, out, s);
   }
+  progress.finish();
   print_summary(out, s);
   print_summary(run.console, s);
   if (stack_list) be_stacked(run, out);

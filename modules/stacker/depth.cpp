@@ -123,7 +123,7 @@ bool fixed_point_depths(const RecordTable& parents, std::int32_t limit,
 }
 
 DepthOutcome replay_passes(const RecordTable& parents, std::int32_t limit,
-                           RecordTable& depth) {
+                           RecordTable& depth, Progress* progress) {
   const std::size_t n = parents.size() / 2;
   depth.assign(n, 0);
   DepthOutcome out;
@@ -160,20 +160,21 @@ DepthOutcome replay_passes(const RecordTable& parents, std::int32_t limit,
     std::swap(now, later);  // `later` is empty: drained by the previous pass
     now.drain([&](std::size_t i) { hand_on(i, false); });
     ++out.passes;
+    if (progress) progress->update(static_cast<std::uint64_t>(out.passes));
     out.loop = out.max_seen >= limit;
   }
   return out;
 }
 
 DepthOutcome descendant_depths(const RecordTable& parents, std::int32_t limit,
-                               RecordTable& depth) {
+                               RecordTable& depth, Progress* progress) {
   DepthOutcome out;
   std::int32_t top = 0;
   if (limit > 0 && fixed_point_depths(parents, limit, depth, &top)) {
     out.max_seen = top;
     return out;
   }
-  return replay_passes(parents, limit, depth);
+  return replay_passes(parents, limit, depth, progress);
 }
 
 std::int32_t top_depth(const DepthOutcome& outcome, const RecordTable& depth, std::int32_t g) {

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "huge_alloc.h"
+#include "progress.h"
 
 namespace haldor::stacker {
 
@@ -54,11 +55,11 @@ bool fixed_point_depths(const RecordTable& parents, std::int32_t limit,
 // The documented passes. Depths saturate at INT32_MAX instead of wrapping.
 // Throws std::bad_alloc.
 DepthOutcome replay_passes(const RecordTable& parents, std::int32_t limit,
-                           RecordTable& depth);
+                           RecordTable& depth, Progress* progress = nullptr);  // `progress` counts the passes
 
 // Fills `depth` (one per record) as the passes would. Throws std::bad_alloc.
 DepthOutcome descendant_depths(const RecordTable& parents, std::int32_t limit,
-                               RecordTable& depth);
+                               RecordTable& depth, Progress* progress = nullptr);  // `progress` counts the passes
 
 // The top depth M that is written: the largest depth seen without a loop
 // verdict; after one, the largest depth below `g` (0 when there is none).

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "output.h"
+#include "progress.h"
 
 namespace haldor::stacker {
 
@@ -157,7 +158,9 @@ long mk_hashtable(Run& run, long count, int prune, RecordTable* parents) {
     return -1;
   }
   long animals = 0;
+  Progress animal_progress("animals", n);
   for (std::size_t i = 0; i < n; ++i) {
+    animal_progress.update(i);
     PedRecord& r = PED[i];
     if (r.animal == kNoSymbol) continue;
     if (!run.HASHTBL.add_key(r.animal, kAnimal, static_cast<std::int32_t>(i + 1))) {
@@ -168,6 +171,7 @@ long mk_hashtable(Run& run, long count, int prune, RecordTable* parents) {
     r.flag[0] = r.flag[1] = r.flag[2] = 0;
     ++animals;
   }
+  animal_progress.finish();
   std::fputs("OK.\n  Sire and Dam... ", con);
   // A parent that is a listed animal is resolved to its record right here;
   // only parent-only identifiers are looked at again for pruning.
@@ -179,7 +183,9 @@ long mk_hashtable(Run& run, long count, int prune, RecordTable* parents) {
     std::fputs(out_of_memory, con);
     return -1;
   }
+  Progress parent_progress("parents", 2 * n);
   for (std::size_t k = 0; k < 2 * n; ++k) {
+    parent_progress.update(k);
     // the entries of the parents are anywhere: fetch them a few records ahead
     if (k + kAhead < 2 * n) run.HASHTBL.prefetch(parent_id(PED, k + kAhead));
     const SymbolId id = parent_id(PED, k);
@@ -196,6 +202,7 @@ long mk_hashtable(Run& run, long count, int prune, RecordTable* parents) {
       links[k] = e->address - 1;
     }
   }
+  parent_progress.finish();
   std::fputs("OK.\nPruning... ", con);
   const std::uint32_t threshold = static_cast<std::uint32_t>(prune);
   long pruned = 0;
@@ -242,6 +249,7 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
   }
 
   std::fputs("Stacking... ", con);
+  std::fflush(con);  // the phase shows as it starts where the console is followed
   const long long wide_limit = static_cast<long long>(g) + 50;
   const std::int32_t limit = static_cast<std::int32_t>(
       std::clamp<long long>(wide_limit, std::numeric_limits<std::int32_t>::min(),
@@ -254,7 +262,8 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
     {
       RecordTable depth;
       if (parents.size() != 2 * n) parents = resolve_parents(run);
-      outcome = descendant_depths(parents, limit, depth);
+      Progress passes("passes", static_cast<std::uint64_t>(std::max<std::int32_t>(limit, 0)));
+      outcome = descendant_depths(parents, limit, depth, &passes);
       top = top_depth(outcome, depth, g);
       for (std::size_t i = 0; i < n; ++i) PED[i].work = depth[i];
       order.swap(depth);  // its memory serves again for the order
@@ -281,7 +290,9 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
   std::fprintf(con, "  Number of generation found : %ld\n", static_cast<long>(top) + 1);
 
   std::fputs("Printing... ", con);
+  std::fflush(con);
   {
+    Progress progress("printing", order.size());
     LineWriter out(stacked.get());
     // Founders, each once, in the order they are first named. Only a known
     // parent that resolved to no record can be one.
@@ -307,6 +318,7 @@ StackStatus stack(Run& run, const std::string& output, const std::string& error_
     constexpr std::size_t kBatch = 256;
     std::string_view names[kBatch][3];
     for (std::size_t base = 0; base < order.size(); base += kBatch) {
+      progress.update(base);
       const std::size_t end = std::min(order.size(), base + kBatch);
       for (std::size_t k = base; k < end; ++k) {
         const PedRecord& r = PED[static_cast<std::size_t>(order[k])];

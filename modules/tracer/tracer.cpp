@@ -1,6 +1,7 @@
 #include "tracer.h"
 
 #include "output.h"
+#include "progress.h"
 #include "text_input.h"
 
 #include <utility>
@@ -10,7 +11,9 @@ namespace haldor::tracer {
 long mk_hashtable(Run& run, long count) {
   std::fputs("Hashing animals...", run.console);
   long animals = 0;
+  Progress progress("hashing", static_cast<std::uint64_t>(count));
   for (long i = 0; i < count; ++i) {
+    progress.update(static_cast<std::uint64_t>(i));
     PedRecord& r = run.ped.PED[static_cast<std::size_t>(i)];
     if (r.animal == kNoSymbol) continue;
     // A repeated animal keeps the address of its first record.
@@ -21,6 +24,7 @@ long mk_hashtable(Run& run, long count) {
     r.work = 0;
     ++animals;
   }
+  progress.finish();
   std::fputs("OK.\n", run.console);
   return animals;
 }

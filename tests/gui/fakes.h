@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -77,27 +78,70 @@ public:
     }
 };
 
+// A module run on simulated time: the test moves its clock and ends it.
+class FakeRun final : public haldorin::ModuleRun {
+public:
+    using haldorin::ModuleRun::ModuleRun;
+    qint64 clockMs = 0;
+    int stopRequests = 0;
+    bool endsOnStop = true;  // a stop request ends it at once (a module that obeys SIGTERM)
+
+    qint64 elapsedMs() const override { return clockMs; }
+    bool hasEnded() const override { return ended_; }
+    void stop() override
+    {
+        ++stopRequests;
+        if (endsOnStop)
+            end();
+    }
+    void stopAndWait() override
+    {
+        ++stopRequests;
+        end();
+    }
+    void advance(qint64 ms) { clockMs += ms; }
+    // The module ends (by itself, or after a stop request).
+    void end()
+    {
+        if (ended_)
+            return;
+        ended_ = true;
+        emit ended();
+    }
+
+private:
+    bool ended_ = false;
+};
+
 // Records the command line; writes `logText` into the log as a module would.
+// By default the run has ended by the time start() returns.
 class FakeRunner final : public haldorin::ModuleRunner {
 public:
+    enum class Mode { Finishes, FailsToStart, KeepsRunning };
     struct Call {
         QString program;
         QStringList arguments;
         QString logPath;
-        int waitMs = 0;
     };
     QList<Call> calls;
-    haldorin::RunOutcome outcome = haldorin::RunOutcome::Finished;
+    Mode mode = Mode::Finishes;
     QString logText = QStringLiteral("Quorel Version 1.0.0\n");
+    QPointer<FakeRun> lastRun;
 
-    haldorin::RunOutcome run(QObject*, const QString& program, const QStringList& arguments,
-                             const QString& logPath, int waitMs) override
+    haldorin::ModuleRun* start(QObject* owner, const QString& program, const QStringList& arguments,
+                               const QString& logPath) override
     {
-        calls.append({program, arguments, logPath, waitMs});
+        calls.append({program, arguments, logPath});
         QFile log(logPath);
         if (log.open(QIODevice::WriteOnly | QIODevice::Truncate))
             log.write(logText.toUtf8());
-        return outcome;
+        if (mode == Mode::FailsToStart)
+            return nullptr;
+        auto* run = new FakeRun(owner);
+        lastRun = run;
+        if (mode == Mode::Finishes)
+            run->end();
+        return run;
     }
 };
 

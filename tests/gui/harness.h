@@ -29,7 +29,7 @@ template <class Dialog> struct Harness {
     {
         const QString before = QDir::currentPath();
         QDir::setCurrent(dir.path());
-        dialog = std::make_unique<Dialog>(haldorin::Services{&prompts, &runner, 30000});
+        dialog = std::make_unique<Dialog>(haldorin::Services{&prompts, &runner, 10});
         QDir::setCurrent(before);
     }
 

@@ -174,7 +174,6 @@ private slots:
         const QString err = path("herd_sample_out_stack.err");
         QCOMPARE(run(), (QStringList{"-d", " ", "-D", " ", "-r", "-m", "0", "-e", err, path("herd.txt"),
                                      path("keys.txt"), path("herd_sample_out.txt")}));
-        QCOMPARE(runner.calls.last().waitMs, 1234);
         click("rbtn_CombinedDelimOut");
         w<QLineEdit>("qle_CombinedDelimOut")->setText(QStringLiteral("|"));
         click("rbtn_FixedFormat");
@@ -218,16 +217,23 @@ private slots:
 
     void failedRunMessagesNameTheModule()
     {
-        runner.outcome = haldorin::RunOutcome::Failed;
+        runner.mode = testing_gui::FakeRunner::Mode::FailsToStart;
         run();
         QVERIFY(dash().endsWith(QStringLiteral("%1 did not run properly.\nProcess ended unexpectedly.")
                                     .arg(dialog->moduleFile())));
         click("btn_LogView");
         QCOMPARE(prompts.last(), QStringLiteral("critical|Failed|\nCurrent log absent.\n%1 run failed!")
                                      .arg(dialog->moduleFile()));
-        runner.outcome = haldorin::RunOutcome::StillRunning;
+        // A run that goes on: the Run button stops it, and nothing else is shown yet.
+        runner.mode = testing_gui::FakeRunner::Mode::KeepsRunning;
         run();
-        QCOMPARE(dash(), QStringLiteral("Process yet running. Reason unknown!\n\n\n"));
+        QVERIFY(dialog->isRunning());
+        QCOMPARE(w<QPushButton>("btn_RunModule")->text(), QStringLiteral("Stop"));
+        QVERIFY(!dash().contains(QStringLiteral("Process finished")));
+        runner.lastRun->end();
+        QVERIFY(!dialog->isRunning());
+        QCOMPARE(w<QPushButton>("btn_RunModule")->text(), QStringLiteral("Run"));
+        QVERIFY(dash().contains(QStringLiteral("Process finished ...")));
     }
 };
 

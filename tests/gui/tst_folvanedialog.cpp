@@ -126,7 +126,7 @@ private slots:
         h->prompts.questionAnswer = false;
         h->click("btn_ExitWindow");
         QCOMPARE(h->prompts.boxes.last().title, QStringLiteral("Folvane Program"));
-        h->runner.outcome = haldorin::RunOutcome::Failed;
+        h->runner.mode = testing_gui::FakeRunner::Mode::FailsToStart;
         h->find("btn_PedFileEntry", h->path("herd.txt"));
         h->run();
         h->click("btn_LogView");

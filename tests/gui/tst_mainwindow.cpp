@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -27,7 +28,7 @@ class MainWindowTest : public QObject {
 
     RecordingPrompts prompts;
     FakeRunner runner;
-    haldorin::Services services() { return {&prompts, &runner, haldorin::kRunWaitMs}; }
+    haldorin::Services services() { return {&prompts, &runner, haldorin::kRunTickMs}; }
 
     static QStringList menuEntries(QMenu* menu)
     {
@@ -179,7 +180,12 @@ private slots:
         QVERIFY(info == 0);
         QVERIFY(license > info);
         QVERIFY(text.contains(QStringLiteral("version 1.0")));
-        QVERIFY(text.contains(QStringLiteral("OS: Windows")));
+        // The platform the program was built for.
+#ifdef Q_OS_LINUX
+        QVERIFY(text.contains(QStringLiteral("\nOS: Linux (") + QSysInfo::buildCpuArchitecture() + QStringLiteral(")\n")));
+#endif
+        QVERIFY(text.contains(QStringLiteral("\nOS: ") + haldorin::MainWindow::builtFor() + QLatin1Char('\n')));
+        QVERIFY(!haldorin::MainWindow::builtFor().isEmpty());
         QVERIFY(text.indexOf(QStringLiteral("====="), license) > license);
         QVERIFY(text.contains(QStringLiteral("academic\nand research purposes only.")));
         QVERIFY(text.contains(QStringLiteral("WITHOUT WARRANTY")));

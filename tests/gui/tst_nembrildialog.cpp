@@ -192,7 +192,7 @@ private slots:
         QCOMPARE(h->prompts.urls.last(), QUrl::fromLocalFile(h->dir.path() + QStringLiteral("/help/Nembril_help.htm")));
 
         h->drop({h->path("herd.txt"), h->path("keys.txt")});
-        h->runner.outcome = haldorin::RunOutcome::Failed;
+        h->runner.mode = testing_gui::FakeRunner::Mode::FailsToStart;
         h->run();
         QVERIFY(h->dash().contains(h->dialog->moduleFile() + QStringLiteral(" did not run properly.")));
         h->click("btn_LogView");

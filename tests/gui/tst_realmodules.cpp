@@ -33,7 +33,7 @@ template <class Dialog> struct Real {
     {
         const QString before = QDir::currentPath();
         QDir::setCurrent(QStringLiteral(HALDOR_BUILD_DIR));
-        dialog = std::make_unique<Dialog>(haldorin::Services{&prompts, &runner, haldorin::kRunWaitMs});
+        dialog = std::make_unique<Dialog>(haldorin::Services{&prompts, &runner, haldorin::kRunTickMs});
         QDir::setCurrent(before);
     }
     void click(const char* name)
@@ -53,6 +53,11 @@ template <class Dialog> struct Real {
         QApplication::sendEvent(dialog.get(), &event);
     }
     QString dash() { return dialog->template findChild<QTextEdit*>(QStringLiteral("qle_LogWindow"))->toPlainText(); }
+    void runToEnd()
+    {
+        click("btn_RunModule");
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isRunning(), 30000);
+    }
     bool started() const { return QFileInfo(dialog->state().modulePath).isExecutable(); }
 };
 
@@ -74,7 +79,7 @@ private slots:
         QVERIFY2(r.started(), qPrintable(r.dialog->state().modulePath));
         r.drop({ped, keys});
         r.prompts.boxes.clear();
-        r.click("btn_RunModule");
+        r.runToEnd();
         QVERIFY2(r.prompts.boxes.isEmpty(), qPrintable(r.prompts.last()));
         const QString out = data.filePath(QStringLiteral("herd_trace_keys_out.txt"));
         QCOMPARE(readFile(out), QByteArray("C2 B1 A2\nB1 A1 A2\nA1 0 0\nA2 0 0\nX9 0 0\n"));
@@ -98,7 +103,7 @@ private slots:
         QVERIFY(r.started());
         r.drop({ped});
         r.prompts.boxes.clear();
-        r.click("btn_RunModule");
+        r.runToEnd();
         QVERIFY2(r.prompts.boxes.isEmpty(), qPrintable(r.prompts.last()));
         const QByteArray log = readFile(data.filePath(QStringLiteral("loop_stack_out.log")));
         QVERIFY2(log.contains("Stacking... Loop error occurred. Please check "), log.constData());
@@ -111,7 +116,7 @@ private slots:
 
         // A sound pedigree: stacked, every parent before its progeny.
         QVERIFY(writeFile(ped, "D1 C1 C2\nC1 B1 B2\nC2 B1 A2\nB1 A1 A2\nB2 A1 A2\nA1 0 0\nA2 0 0\n"));
-        r.click("btn_RunModule");
+        r.runToEnd();
         const QByteArray stacked = readFile(data.filePath(QStringLiteral("loop_stack_out.txt")));
         QVERIFY2(stacked.startsWith("A1 0 0 1\nA2 0 0 1\n"), stacked.constData());
         QVERIFY(stacked.endsWith("D1 C1 C2 4\n"));
@@ -129,7 +134,7 @@ private slots:
         r.drop({ped});
         r.click("rbtn_CommaDelimOut");
         r.prompts.boxes.clear();
-        r.click("btn_RunModule");
+        r.runToEnd();
         QVERIFY2(r.prompts.boxes.isEmpty(), qPrintable(r.prompts.last()));
         const QByteArray result = readFile(data.filePath(QStringLiteral("herd_getf_out.txt")));
         QVERIFY2(result.contains("D1,C1,C2,2.666667,0.312500\n"), result.constData());
@@ -149,7 +154,7 @@ private slots:
         Real<haldorin::FolvaneDialog> r;
         r.drop({ped});
         r.prompts.boxes.clear();
-        r.click("btn_RunModule");
+        r.runToEnd();
         QVERIFY2(r.prompts.boxes.isEmpty(), qPrintable(r.prompts.last()));
         const QByteArray log = readFile(data.filePath(QStringLiteral("unstacked_getf_out.log")));
         QVERIFY2(log.contains("Checking pedigree information... Error\n"), log.constData());

@@ -32,7 +32,7 @@ private slots:
         haldorin::ProcessRunner runner;
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(QStringLiteral(HALDOR_BUILD_DIR)));
-        haldorin::QuorelDialog dialog(haldorin::Services{&prompts, &runner, haldorin::kRunWaitMs});
+        haldorin::QuorelDialog dialog(haldorin::Services{&prompts, &runner, haldorin::kRunTickMs});
         QVERIFY(QDir::setCurrent(before));
         QVERIFY2(QFileInfo(dialog.state().modulePath).isExecutable(), qPrintable(dialog.state().modulePath));
 
@@ -40,6 +40,7 @@ private slots:
         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("btn_PedFileEntry")), Qt::LeftButton);
         prompts.boxes.clear();
         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("btn_RunModule")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isRunning(), 30000);
         QVERIFY2(prompts.boxes.isEmpty(), qPrintable(prompts.last()));
         QCOMPARE(dialog.state().runFailed, QStringLiteral("no"));
 

@@ -1,13 +1,15 @@
 // Runs through the real child process: a stand-in module written as a shell
-// script in <start dir>/modules/, a program that does not exist and one that
-// outlives a shortened wait. Then the log, the summary and the Result and Log
-// buttons after each outcome.
+// script in <start dir>/modules/, a program that does not exist, one that runs
+// on while the windows stay alive and one that is stopped. Then the log, the
+// summary and the Result and Log buttons after each outcome.
 
 #include "app.h"
 #include "fakes.h"
 #include "quoreldialog.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
+#include <QLabel>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -36,11 +38,11 @@ class RunTest : public QObject {
     {
         QTest::mouseClick(dialog->findChild<QAbstractButton*>(QString::fromLatin1(name)), Qt::LeftButton);
     }
-    void open(int waitMs)
+    void open(int tickMs = haldorin::kRunTickMs)
     {
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir->path()));
-        dialog = std::make_unique<haldorin::QuorelDialog>(haldorin::Services{&prompts, &runner, waitMs});
+        dialog = std::make_unique<haldorin::QuorelDialog>(haldorin::Services{&prompts, &runner, tickMs});
         QVERIFY(QDir::setCurrent(before));
     }
     void module(const QByteArray& script)
@@ -49,6 +51,12 @@ class RunTest : public QObject {
         const QString program = path(QStringLiteral("modules/") + dialog->moduleFile());
         QVERIFY(writeFile(program, "#!/bin/sh\n" + script));
         QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    // Run and let the event loop go until the module has ended.
+    void runToEnd()
+    {
+        click("btn_RunModule");
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isRunning(), 20000);
     }
     void choosePedigree()
     {
@@ -93,12 +101,12 @@ private slots:
     // run details, which go to the dashboard only.
     void finishedRunShowsLogAndSummary()
     {
-        open(haldorin::kRunWaitMs);
+        open();
         module("echo \"Quorel Version 1.0.0\"\necho \"to stderr\" >&2\nprintf 'result for %s\\n' \"$7\" > \"$8\"\n"
                "exit 3\n");
         choosePedigree();
         QVERIFY(writeFile(path(QStringLiteral("herd_check_out.log")), "stale log from an earlier run\n"));
-        click("btn_RunModule");
+        runToEnd();
 
         const QString log = path(QStringLiteral("herd_check_out.log"));
         QCOMPARE(readFile(log), QByteArray("Quorel Version 1.0.0\nto stderr\n"));
@@ -138,7 +146,7 @@ private slots:
     // In fixed format the summary shows the columns and the delimiter name as chosen.
     void fixedRunSummary()
     {
-        open(haldorin::kRunWaitMs);
+        open();
         module("echo ran\n");
         choosePedigree();
         click("rbtn_TabDelim");
@@ -148,7 +156,7 @@ private slots:
         const char* values[] = {"1", "11", "21", "10", "10", "10"};
         for (int i = 0; i < 6; ++i)
             dialog->findChild<QLineEdit*>(QString::fromLatin1(names[i]))->setText(QString::fromLatin1(values[i]));
-        click("btn_RunModule");
+        runToEnd();
         const QString text = dash();
         QVERIFY(text.contains(QStringLiteral("Arguments passed:  -f 1,10,11,10,21,10 -s ")));
         QVERIFY(text.contains(QStringLiteral("Free-format:  false\nAnimal ID starts at:  1\nSire ID starts at: 11\n"
@@ -160,56 +168,133 @@ private slots:
     // Started from a folder without modules/: the program does not start.
     void programMissing()
     {
-        open(haldorin::kRunWaitMs);
+        open();
         choosePedigree();
         QElapsedTimer timer;
         timer.start();
         click("btn_RunModule");
         QVERIFY(timer.elapsed() < 10000);
+        QVERIFY(!dialog->isRunning());
         expectFailedRun();
     }
 
-    // A module that outlives the wait is reported as failed and left running.
-    void runOutlivesTheWait()
+    // Run returns at once; the windows go on while the module works, its log
+    // shows up as it is written, and Stop ends it. The next run is a good one.
+    void runGoesOnAndStops()
     {
-        open(300);
-        module("echo started\nsleep 20\necho late\n");
+        open(50);
+        module("echo started\nsleep 30\necho late\n");
         choosePedigree();
         QElapsedTimer timer;
         timer.start();
         click("btn_RunModule");
+        QVERIFY(timer.elapsed() < 5000);
+        QVERIFY(dialog->isRunning());
+        auto* runButton = dialog->findChild<QPushButton*>(QStringLiteral("btn_RunModule"));
+        QCOMPARE(runButton->text(), QStringLiteral("Stop"));
+        QVERIFY(!dialog->findChild<QPushButton*>(QStringLiteral("btn_LogView"))->isEnabled());
+        QVERIFY(dialog->findChild<QPushButton*>(QStringLiteral("btn_ExitWindow"))->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(dash().contains(QStringLiteral("started")), 5000);
+        auto* status = dialog->findChild<QLabel*>(QStringLiteral("lbl_RunStatus"));
+        QVERIFY(status->text().startsWith(QStringLiteral("%1 running ... ").arg(dialog->moduleFile())));
+
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        timer.restart();
+        click("btn_RunModule");
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isRunning(), 10000);
         QVERIFY(timer.elapsed() < 10000);
-        expectFailedRun();
-        // Still running: the process object lives on with the dialog.
-        const auto processes = dialog->findChildren<QProcess*>();
-        QCOMPARE(processes.size(), 1);
-        QCOMPARE(processes[0]->state(), QProcess::Running);
-        QTRY_COMPARE_WITH_TIMEOUT(readFile(path(QStringLiteral("herd_check_out.log"))), QByteArray("started\n"), 5000);
-        // runFailed stays for the rest of the dialog's life, also after a good run.
+        QVERIFY(dash().startsWith(QStringLiteral("started\n")));
+        QVERIFY(dash().endsWith(QStringLiteral("!!! STOPPED !!!\n%1 was stopped by the user.").arg(dialog->moduleFile())));
+        QVERIFY(!dash().contains(QStringLiteral("late")));
+        QVERIFY(status->text().startsWith(QStringLiteral("%1 stopped by the user after ").arg(dialog->moduleFile())));
+        QCOMPARE(runButton->text(), QStringLiteral("Run"));
+        QVERIFY(dialog->findChild<QPushButton*>(QStringLiteral("btn_LogView"))->isEnabled());
+        QCOMPARE(dialog->state().runFailed, QStringLiteral("no"));
+        QCOMPARE(dialog->state().runStopped, QStringLiteral("yes"));
+        prompts.boxes.clear();
+        click("btn_ResultView_sample");
+        QCOMPARE(prompts.last(), QStringLiteral("critical|Failed|No results found!\n%1 run failed!")
+                                     .arg(dialog->moduleFile()));
+        click("btn_LogView");
+        QCOMPARE(prompts.last(), QStringLiteral("critical|Failed|Current log absent.\n%1 run failed!")
+                                     .arg(dialog->moduleFile()));
+        for (QProcess* process : dialog->findChildren<QProcess*>())
+            QCOMPARE(process->state(), QProcess::NotRunning);
+
+        // A stopped run does not spoil the next one.
         module("echo fine\n");
-        dialog->findChild<QLineEdit*>(QStringLiteral("qle_OutFileEntry"))->setText(path(QStringLiteral("second.txt")));
-        click("btn_RunModule");
-        QCOMPARE(dialog->state().runFailed, QStringLiteral("yes"));
+        runToEnd();
+        QVERIFY(dash().startsWith(QStringLiteral("fine\n")));
+        QVERIFY(dash().contains(QStringLiteral("No runtime errors detected!")));
+        QCOMPARE(dialog->state().runStopped, QStringLiteral("no"));
         QCOMPARE(dialog->findChildren<QProcess*>().size(), 2);
-        processes[0]->kill();
-        processes[0]->waitForFinished(5000);
     }
 
-    // The product waits 30 s.
-    void productWait()
+    // A module that ignores SIGTERM is killed after the grace time.
+    void stopKillsAStubbornModule()
     {
-        QCOMPARE(haldorin::kRunWaitMs, 30000);
-        QCOMPARE(haldorin::Services{}.runWaitMs, 30000);
+        open(50);
+        module("trap '' TERM\necho stubborn\nwhile :; do sleep 1; done\n");
+        choosePedigree();
+        click("btn_RunModule");
+        QTRY_VERIFY_WITH_TIMEOUT(dash().contains(QStringLiteral("stubborn")), 5000);
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        QElapsedTimer timer;
+        timer.start();
+        click("btn_RunModule");
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isRunning(), haldorin::kStopGraceMs + 10000);
+        QVERIFY(timer.elapsed() >= haldorin::kStopGraceMs - 100);
+        QVERIFY(dash().contains(QStringLiteral("was stopped by the user.")));
+    }
+
+    // Closing the dialog with its module running asks; No keeps both, Yes stops the run.
+    void closeWithRunGoing()
+    {
+        open(50);
+        module("echo started\nsleep 30\n");
+        choosePedigree();
+        click("btn_RunModule");
+        QVERIFY(dialog->isRunning());
+        dialog->show();
+        prompts.boxes.clear();
+        prompts.questionAnswer = false;
+        QVERIFY(!dialog->close());
+        QCOMPARE(prompts.last(), QStringLiteral("question|Quorel Program|%1 is still running.\nStop the run and quit?")
+                                     .arg(dialog->moduleFile()));
+        QVERIFY(dialog->isRunning());
+        QVERIFY(dialog->isVisible());
+        prompts.questionAnswer = true;
+        QVERIFY(dialog->close());
+        QVERIFY(!dialog->isRunning());
+        QCOMPARE(prompts.boxes.size(), 2);
+        QVERIFY(dash().contains(QStringLiteral("was stopped by the user.")));
+        for (QProcess* process : dialog->findChildren<QProcess*>())
+            QCOMPARE(process->state(), QProcess::NotRunning);
+    }
+
+    // Destroying a dialog never leaves its module behind.
+    void destroyedDialogStopsItsModule()
+    {
+        open(50);
+        module("echo $$ > \"$8.pid\"\nsleep 30\n");
+        choosePedigree();
+        click("btn_RunModule");
+        const QString pidFile = path(QStringLiteral("herd_check_out.txt.pid"));
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(pidFile).endsWith('\n'), 5000);
+        const QByteArray pid = readFile(pidFile).trimmed();
+        QVERIFY(QFileInfo::exists(QStringLiteral("/proc/") + QString::fromLatin1(pid)));
+        dialog.reset();
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/proc/") + QString::fromLatin1(pid)));
     }
 
     // An empty log after a finished run: the whole-file view says so.
     void silentModule()
     {
-        open(haldorin::kRunWaitMs);
+        open();
         module("exit 0\n");
         choosePedigree();
         prompts.boxes.clear();
-        click("btn_RunModule");
+        runToEnd();
         QCOMPARE(prompts.last(), QStringLiteral("information|Info|File is empty."));
         QVERIFY(dash().contains(QStringLiteral("No runtime errors detected!")));
         QCOMPARE(dialog->state().runFailed, QStringLiteral("no"));

@@ -118,7 +118,7 @@ private slots:
     void failedRunMessages()
     {
         h->find("btn_PedFileEntry", h->path("herd.txt"));
-        h->runner.outcome = haldorin::RunOutcome::Failed;
+        h->runner.mode = testing_gui::FakeRunner::Mode::FailsToStart;
         h->run();
         h->click("btn_LogView");
         QCOMPARE(h->prompts.last(),
