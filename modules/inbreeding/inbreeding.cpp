@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "output.h"
+#include "progress.h"
 
 namespace haldor::inbreeding {
 
@@ -128,12 +129,15 @@ long code_animal(Run& run, RecordCodes& codes) {
   } catch (const std::bad_alloc&) {
     failed = true;
   }
+  Progress progress("coding", static_cast<std::uint64_t>(n));
   for (long p = 1; !failed && p <= n; ++p) {
+    progress.update(static_cast<std::uint64_t>(p));
     const PedRecord& r = run.ped.PED[static_cast<std::size_t>(p - 1)];
     if (r.animal == kNoSymbol) continue;
     ++counted;
     if (!run.HASHTBL.add_key(r.animal, 0, static_cast<std::int32_t>(p))) failed = true;
   }
+  progress.finish();
   if (failed) {
     // Running out of memory is a failure of the run, not a finding about the
     // pedigree: -1, so that the run ends with the failure status.
@@ -216,7 +220,9 @@ long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
   long computed = 0;
   {
     LineWriter out(file.get());
+    Progress progress("writing", n);
     for (std::size_t p = 1; p <= n; ++p) {
+      progress.update(p);
       const Code c = codes.id[p];
       if (c == 0) continue;
       ++computed;

@@ -55,6 +55,7 @@
 #include <thread>
 
 #include "inbreeding.h"
+#include "progress.h"
 
 namespace haldor::inbreeding {
 
@@ -568,6 +569,9 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   }
   round_begin.push_back(batch_begin.size());
   batch_begin.push_back(order.size());
+  // On a terminal, a long computation shows the share of batches done.
+  Progress shown("inbreeding", batch_begin.size() - 1);
+  Progress* const progress = &shown;
 
   // HALDOR_THREADS=N caps the threads (benchmarks time one thread with it).
   unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
@@ -589,7 +593,10 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   for (std::size_t r = 0; r + 1 < round_begin.size(); ++r) {
     const std::size_t first = round_begin[r], last = round_begin[r + 1];
     if (threads == 1 || last - first == 1) {
-      for (std::size_t b = first; b < last; ++b) run(works[0], b);
+      for (std::size_t b = first; b < last; ++b) {
+        run(works[0], b);
+        if (progress) progress->update(b + 1);
+      }
       continue;
     }
     std::atomic<std::size_t> next{first};
@@ -597,7 +604,11 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
     std::exception_ptr error;
     auto worker = [&](Work& work) {
       try {
-        for (std::size_t b; !failed && (b = next++) < last;) run(work, b);
+        for (std::size_t b; !failed && (b = next++) < last;) {
+          run(work, b);
+          // Only the calling thread draws.
+          if (progress && &work == &works[0]) progress->update(b + 1);
+        }
       } catch (...) {
         if (!failed.exchange(true)) error = std::current_exception();
       }
