@@ -3,6 +3,7 @@
 #include <new>
 #include <string_view>
 
+#include "loops.h"
 #include "output.h"
 
 namespace haldor::checker {
@@ -159,7 +160,32 @@ int be_stacked(Run& run, std::FILE* report) {
   return 0;
 }
 
-int check_error(Run& run, const std::string& filename, long count, bool stack_list) {
+long report_loops(Run& run, std::FILE* report, long count) {
+  if (!report) return -1;
+  std::fprintf(report, "\nPedigree loops\n%s\n", kDashes46);
+  long number = 0;
+  auto put_animal = [&](std::uint32_t record) {
+    const std::string_view id = run.ped.name(run.ped.PED[record].animal);
+    std::fwrite(id.data(), 1, id.size(), report);
+  };
+  const long loops = find_loops(resolve_parents(run, count), [&](const Loop& loop) {
+    std::fprintf(report, "Loop %ld : %ld animals\n  ", ++number, static_cast<long>(loop.size));
+    for (std::uint32_t record : loop.chain) {
+      put_animal(record);
+      std::fputs(" -> ", report);
+    }
+    put_animal(loop.first);
+    std::fputs("\n  at lines ", report);
+    for (std::size_t k = 0; k < loop.chain.size(); ++k)
+      std::fprintf(report, "%s%ld", k ? ", " : "", static_cast<long>(loop.chain[k]) + 1);
+    std::fputc('\n', report);
+  });
+  std::fprintf(report, "Number of pedigree loops : %ld\n", loops);
+  std::fprintf(run.console, "Number of pedigree loops : %ld\n", loops);
+  return loops;
+}
+
+int check_error(Run& run, const std::string& filename, long count, bool stack_list, bool loop_list) {
   ResultFile report;
   if (!report.open(filename)) {
     std::fprintf(run.console, "Output file open error : %s\n", filename.c_str());
@@ -178,6 +204,7 @@ int check_error(Run& run, const std::string& filename, long count, bool stack_li
   print_summary(out, s);
   print_summary(run.console, s);
   if (stack_list) be_stacked(run, out);
+  if (loop_list) report_loops(run, out, count);
   if (!report.commit()) {
     print_write_error(run.console, filename);
     return -2;
@@ -192,9 +219,10 @@ const ModuleInfo& Quorel::info() const {
     m.banner_line2 = "  A Program Module of HALDOR Pedigree Toolkit, OVRI, TOLMA.";
     m.help_header = "\nUsage :\n";
     m.usage_args = "[option]... <Pedigree_input_filename> <Pedigree_output_filename>";
-    m.optstring = "d:rf:m:hsn";
-    m.help_order = "dfhmnrs";
-    m.own_help = {{'s', {" -s : To print parents that are to be stacked."}}};
+    m.optstring = "d:rf:m:hsnl";
+    m.help_order = "dfhlmnrs";
+    m.own_help = {{'l', {" -l : To report pedigree loops (animals that are their own ancestors)."}},
+                  {'s', {" -s : To print parents that are to be stacked."}}};
     m.quorel_d_entry = true;
     m.unknown_option = "Error : Use of unknown option %c\n";
     m.wrong_count = "Error: No entry for input and output files.";
@@ -209,6 +237,7 @@ const ModuleInfo& Quorel::info() const {
 
 void Quorel::option(int letter, const std::string& /*value*/) {
   if (letter == 's') stack_list_ = true;
+  if (letter == 'l') loop_list_ = true;
 }
 
 int Quorel::work(Run& run) {
@@ -218,7 +247,7 @@ int Quorel::work(Run& run) {
     return kFailure;
   }
   if (run.settings.hash_report) run.HASHTBL.get_hash_statistics(run.console);
-  int status = check_error(run, run.settings.output(), count, stack_list_);
+  int status = check_error(run, run.settings.output(), count, stack_list_, loop_list_);
   // A report that could not be created ends the run normally; one that could
   // not be written whole is a failed run.
   return status == -2 ? kFailure : 0;
