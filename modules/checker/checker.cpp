@@ -1,5 +1,6 @@
 #include "checker.h"
 
+#include <charconv>
 #include <new>
 #include <string_view>
 
@@ -163,23 +164,42 @@ int be_stacked(Run& run, std::FILE* report) {
 long report_loops(Run& run, std::FILE* report, long count) {
   if (!report) return -1;
   std::fprintf(report, "\nPedigree loops\n%s\n", kDashes46);
-  long number = 0;
-  auto put_animal = [&](std::uint32_t record) {
-    const std::string_view id = run.ped.name(run.ped.PED[record].animal);
-    std::fwrite(id.data(), 1, id.size(), report);
+  // A chain of a loop through a million animals is one line of megabytes:
+  // it is put together in a buffer written out in large pieces.
+  std::string text;
+  auto flush = [&](std::size_t above) {
+    if (text.size() <= above) return;
+    std::fwrite(text.data(), 1, text.size(), report);
+    text.clear();
   };
+  auto put_number = [&](long value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    text.append(digits, end);
+  };
+  long number = 0;
   const long loops = find_loops(resolve_parents(run, count), [&](const Loop& loop) {
-    std::fprintf(report, "Loop %ld : %ld animals\n  ", ++number, static_cast<long>(loop.size));
+    text += "Loop ";
+    put_number(++number);
+    text += " : ";
+    put_number(static_cast<long>(loop.size));
+    text += " animals\n  ";
     for (std::uint32_t record : loop.chain) {
-      put_animal(record);
-      std::fputs(" -> ", report);
+      text += run.ped.name(run.ped.PED[record].animal);  // whole, NUL bytes included
+      text += " -> ";
+      flush(1 << 16);
     }
-    put_animal(loop.first);
-    std::fputs("\n  at lines ", report);
-    for (std::size_t k = 0; k < loop.chain.size(); ++k)
-      std::fprintf(report, "%s%ld", k ? ", " : "", static_cast<long>(loop.chain[k]) + 1);
-    std::fputc('\n', report);
+    text += run.ped.name(run.ped.PED[loop.first].animal);
+    text += "\n  at lines ";
+    for (std::size_t k = 0; k < loop.chain.size(); ++k) {
+      if (k) text += ", ";
+      put_number(static_cast<long>(loop.chain[k]) + 1);
+      flush(1 << 16);
+    }
+    text += '\n';
+    flush(1 << 16);
   });
+  flush(0);
   std::fprintf(report, "Number of pedigree loops : %ld\n", loops);
   std::fprintf(run.console, "Number of pedigree loops : %ld\n", loops);
   return loops;

@@ -135,6 +135,7 @@ long find_loops(const ParentLinks& links, const std::function<void(const Loop&)>
     const std::uint32_t first = s.first;
     const std::uint32_t members = rindex[first];
     queue.clear();
+    queue.reserve(s.size);  // the search stays inside the set
     queue.push_back({first, kNone});
     rindex[first] = 0;
     std::uint32_t closing = kNone;  // queue place of the record whose parent is `first`
