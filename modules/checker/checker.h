@@ -1,6 +1,7 @@
 // Quorel: checks a pedigree for blank lines, repeated animals, animals given
 // as their own parents, identical sire and dam, and identifiers used both as
-// sire and as dam, and writes an error report.
+// sire and as dam, and writes an error report; on request also the parents
+// without a line of their own (-s) and the pedigree loops (-l, loops.h).
 #pragma once
 
 #include <cstdio>
