@@ -170,6 +170,12 @@ def replace_check_box(root, old, boxes):
         parent.insert(index + offset, clone)
 
 
+def remove_widget(root, name):
+    """Removes the layout item of widget `name` (the checking dialog's own check boxes)."""
+    item, parent = item_of(root, name)
+    parent.remove(item)
+
+
 def clone_button_after(root, after, name, text):
     item, parent = item_of(root, after)
     clone = copy.deepcopy(item)
@@ -208,6 +214,7 @@ def nembril():
         grid.append(clone)
 
     output_delimiter_box(root)
+    remove_widget(root, "cb_ReportLoops")
     replace_check_box(root, "cb_PrintStack", [("cb_NonTraceId", "Include non-traced IDs", True)])
     set_text(root, "cb_RepeatDelim", " Repeated delim. as one")
     set_text(root, "btn_PedHeader", "Header 1")
@@ -221,6 +228,7 @@ def tavisk():
     set_text(root, "ProgName1", "TAV-ISK")
     set_prop(widget(root, "qle_OutFileEntry"), "placeholderText", "string", "  /path/to/output/file")
     output_delimiter_box(root)
+    remove_widget(root, "cb_ReportLoops")
     replace_check_box(root, "cb_PrintStack", [("cb_ParentStack", "Print parents for stacking", True)])
 
     # The loop and founder entries, in a row of their own under the options.
@@ -261,6 +269,7 @@ def folvane():
     rename_dialog(root, "FolvaneDialog", "HALDORIN (Pedigree Get_F Module)", 848, 630, 825, 630)
     set_text(root, "ProgName1", "FOL-Vane")
     output_delimiter_box(root)
+    remove_widget(root, "cb_ReportLoops")
     replace_check_box(root, "cb_PrintStack", [
         ("cb_TabularMethod", "Use Tabular method algorithm", True),
         ("cb_RenumberedPed", "Print renumbered pedigree", False),

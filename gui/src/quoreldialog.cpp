@@ -23,6 +23,7 @@ QuorelDialog::QuorelDialog(const Services& services, QWidget* parent)
     ui->setupUi(this);
     initialise();
     ui->cb_PrintStack->setChecked(true);
+    ui->cb_ReportLoops->setChecked(true);
 }
 
 QuorelDialog::~QuorelDialog() = default;
@@ -38,6 +39,11 @@ void QuorelDialog::on_cb_PrintStack_stateChanged(int state)
     printStack_ = yesNo(state);
 }
 
+void QuorelDialog::on_cb_ReportLoops_stateChanged(int state)
+{
+    reportLoops_ = yesNo(state);
+}
+
 QStringList QuorelDialog::moduleSwitches() const
 {
     QStringList items;
@@ -45,6 +51,8 @@ QStringList QuorelDialog::moduleSwitches() const
         items << QStringLiteral("-h");
     if (printStack_ == QLatin1String("yes"))
         items << QStringLiteral("-s");
+    if (reportLoops_ == QLatin1String("yes"))
+        items << QStringLiteral("-l");
     if (st.numericId == QLatin1String("yes"))
         items << QStringLiteral("-n");
     return items;
@@ -64,7 +72,8 @@ QList<SummaryItem> QuorelDialog::summaryItems() const
           << SummaryItem{QStringLiteral("Show hash info: "), st.showHashInfo}
           << SummaryItem{QStringLiteral("Repeat to one delim: "), st.repeatDelim}
           << SummaryItem{QStringLiteral("Treat id as numeric: "), st.numericId}
-          << SummaryItem{QStringLiteral("Print stacking parents: "), printStack_};
+          << SummaryItem{QStringLiteral("Print stacking parents: "), printStack_}
+          << SummaryItem{QStringLiteral("Report loops: "), reportLoops_};
     return items;
 }
 

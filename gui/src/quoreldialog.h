@@ -20,6 +20,7 @@ public:
 
     static ModuleTraits moduleTraits();
     const QString& printStack() const { return printStack_; }
+    const QString& reportLoops() const { return reportLoops_; }
 
 protected:
     QStringList moduleSwitches() const override;
@@ -28,10 +29,12 @@ protected:
 
 private slots:
     void on_cb_PrintStack_stateChanged(int state);
+    void on_cb_ReportLoops_stateChanged(int state);
 
 private:
     std::unique_ptr<Ui::QuorelDialog> ui;
     QString printStack_ = QStringLiteral("yes");
+    QString reportLoops_ = QStringLiteral("yes");  // -l: the report's "Pedigree loops" section
 };
 
 } // namespace haldorin

@@ -1,8 +1,10 @@
 #include "checker.h"
 
+#include <charconv>
 #include <new>
 #include <string_view>
 
+#include "loops.h"
 #include "output.h"
 #include "progress.h"
 
@@ -163,7 +165,51 @@ int be_stacked(Run& run, std::FILE* report) {
   return 0;
 }
 
-int check_error(Run& run, const std::string& filename, long count, bool stack_list) {
+long report_loops(Run& run, std::FILE* report, long count) {
+  if (!report) return -1;
+  std::fprintf(report, "\nPedigree loops\n%s\n", kDashes46);
+  // A chain of a loop through a million animals is one line of megabytes:
+  // it is put together in a buffer written out in large pieces.
+  std::string text;
+  auto flush = [&](std::size_t above) {
+    if (text.size() <= above) return;
+    std::fwrite(text.data(), 1, text.size(), report);
+    text.clear();
+  };
+  auto put_number = [&](long value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    text.append(digits, end);
+  };
+  long number = 0;
+  const long loops = find_loops(resolve_parents(run, count), [&](const Loop& loop) {
+    text += "Loop ";
+    put_number(++number);
+    text += " : ";
+    put_number(static_cast<long>(loop.size));
+    text += " animals\n  ";
+    for (std::uint32_t record : loop.chain) {
+      text += run.ped.name(run.ped.PED[record].animal);  // whole, NUL bytes included
+      text += " -> ";
+      flush(1 << 16);
+    }
+    text += run.ped.name(run.ped.PED[loop.first].animal);
+    text += "\n  at lines ";
+    for (std::size_t k = 0; k < loop.chain.size(); ++k) {
+      if (k) text += ", ";
+      put_number(static_cast<long>(loop.chain[k]) + 1);
+      flush(1 << 16);
+    }
+    text += '\n';
+    flush(1 << 16);
+  });
+  flush(0);
+  std::fprintf(report, "Number of pedigree loops : %ld\n", loops);
+  std::fprintf(run.console, "Number of pedigree loops : %ld\n", loops);
+  return loops;
+}
+
+int check_error(Run& run, const std::string& filename, long count, bool stack_list, bool loop_list) {
   ResultFile report;
   if (!report.open(filename)) {
     std::fprintf(run.console, "Output file open error : %s\n", filename.c_str());
@@ -185,6 +231,7 @@ int check_error(Run& run, const std::string& filename, long count, bool stack_li
   print_summary(out, s);
   print_summary(run.console, s);
   if (stack_list) be_stacked(run, out);
+  if (loop_list) report_loops(run, out, count);
   if (!report.commit()) {
     print_write_error(run.console, filename);
     return -2;
@@ -199,9 +246,10 @@ const ModuleInfo& Quorel::info() const {
     m.banner_line2 = "  A Program Module of HALDOR Pedigree Toolkit, OVRI, TOLMA.";
     m.help_header = "\nUsage :\n";
     m.usage_args = "[option]... <Pedigree_input_filename> <Pedigree_output_filename>";
-    m.optstring = "d:rf:m:hsn";
-    m.help_order = "dfhmnrs";
-    m.own_help = {{'s', {" -s : To print parents that are to be stacked."}}};
+    m.optstring = "d:rf:m:hsnl";
+    m.help_order = "dfhlmnrs";
+    m.own_help = {{'l', {" -l : To report pedigree loops (animals that are their own ancestors)."}},
+                  {'s', {" -s : To print parents that are to be stacked."}}};
     m.quorel_d_entry = true;
     m.unknown_option = "Error : Use of unknown option %c\n";
     m.wrong_count = "Error: No entry for input and output files.";
@@ -216,6 +264,7 @@ const ModuleInfo& Quorel::info() const {
 
 void Quorel::option(int letter, const std::string& /*value*/) {
   if (letter == 's') stack_list_ = true;
+  if (letter == 'l') loop_list_ = true;
 }
 
 int Quorel::work(Run& run) {
@@ -225,7 +274,7 @@ int Quorel::work(Run& run) {
     return kFailure;
   }
   if (run.settings.hash_report) run.HASHTBL.get_hash_statistics(run.console);
-  int status = check_error(run, run.settings.output(), count, stack_list_);
+  int status = check_error(run, run.settings.output(), count, stack_list_, loop_list_);
   // A report that could not be created ends the run normally; one that could
   // not be written whole is a failed run.
   return status == -2 ? kFailure : 0;

@@ -122,6 +122,12 @@ private slots:
         haldorin::QuorelDialog d(services());
         checkDialog(d, QStringLiteral("HALDORIN (Pedigree Check Module)"), "ProgName1", QStringLiteral("QUO-REL"));
         QCOMPARE(d.findChild<QPushButton*>(QStringLiteral("btn_PedHeader"))->text(), QStringLiteral("Header"));
+        auto* loops = d.findChild<QCheckBox*>(QStringLiteral("cb_ReportLoops"));
+        QVERIFY(loops);
+        QCOMPARE(loops->text(), QStringLiteral("Report pedigree loops"));
+        QVERIFY(loops->isChecked());
+        QCOMPARE(loops->parentWidget()->objectName(), QStringLiteral("grbox_Others"));
+        QCOMPARE(loops->font().family(), QStringLiteral("Open Sans"));
     }
 
     void tracingDialog()

@@ -48,6 +48,7 @@ private slots:
         QCOMPARE(h->w<QCheckBox>("cb_NonTraceId")->text(), QStringLiteral("Include non-traced IDs"));
         QVERIFY(h->w<QCheckBox>("cb_NonTraceId")->isChecked());
         QVERIFY(!d.findChild<QCheckBox*>(QStringLiteral("cb_PrintStack")));
+        QVERIFY(!d.findChild<QCheckBox*>(QStringLiteral("cb_ReportLoops")));
         QVERIFY(h->w<QRadioButton>("rbtn_SpaceDelimOut")->isChecked());
         QVERIFY(!h->w<QLineEdit>("qle_CombinedDelimOut")->isEnabled());
         QCOMPARE(d.includeNonTraced(), QStringLiteral("yes"));

@@ -141,6 +141,9 @@ private slots:
         QVERIFY(!w<QCheckBox>("cb_NumericId")->isChecked());
         QVERIFY(w<QCheckBox>("cb_RepeatDelim")->isChecked());
         QVERIFY(w<QCheckBox>("cb_PrintStack")->isChecked());
+        QCOMPARE(w<QCheckBox>("cb_ReportLoops")->text(), QStringLiteral("Report pedigree loops"));
+        QVERIFY(w<QCheckBox>("cb_ReportLoops")->isChecked());
+        QCOMPARE(w<QCheckBox>("cb_ReportLoops")->parentWidget(), w<QGroupBox>("grbox_Others"));
         QVERIFY(w<QTextEdit>("qle_LogWindow")->isReadOnly());
         QCOMPARE(w<QTextEdit>("qle_LogWindow")->font().family(), QStringLiteral("Consolas"));
         QCOMPARE(w<QTextEdit>("qle_LogWindow")->font().pointSize(), 10);
@@ -166,6 +169,7 @@ private slots:
         QCOMPARE(st.missingValue, QStringLiteral("0"));
         QCOMPARE(st.repeatDelim, QStringLiteral("yes"));
         QCOMPARE(dialog->printStack(), QStringLiteral("yes"));
+        QCOMPARE(dialog->reportLoops(), QStringLiteral("yes"));
         QCOMPARE(st.runFailed, QStringLiteral("no"));
         QCOMPARE(st.columnError, QStringLiteral("no"));
         QVERIFY(st.logPath.isEmpty());
@@ -187,6 +191,7 @@ private slots:
         QVERIFY(!w<QCheckBox>("cb_RepeatDelim")->isEnabled());
         QCOMPARE(st.repeatDelim, QStringLiteral("no"));
         w<QCheckBox>("cb_PrintStack")->setChecked(false);
+        w<QCheckBox>("cb_ReportLoops")->setChecked(false);
 
         click("rbtn_FreeFormat");
         QCOMPARE(st.freeFormat, QStringLiteral("yes"));
@@ -198,6 +203,10 @@ private slots:
         QCOMPARE(st.repeatDelim, QStringLiteral("yes"));
         QVERIFY(w<QCheckBox>("cb_PrintStack")->isChecked());
         QCOMPARE(dialog->printStack(), QStringLiteral("yes"));
+        // The loops box is the user's choice in both formats.
+        QVERIFY(!w<QCheckBox>("cb_ReportLoops")->isChecked());
+        QVERIFY(w<QCheckBox>("cb_ReportLoops")->isEnabled());
+        QCOMPARE(dialog->reportLoops(), QStringLiteral("no"));
     }
 
     void delimiterSelector()
@@ -228,9 +237,13 @@ private slots:
         w<QCheckBox>("cb_HashInfo")->setChecked(true);
         w<QCheckBox>("cb_NumericId")->setChecked(true);
         w<QCheckBox>("cb_PrintStack")->setChecked(false);
+        w<QCheckBox>("cb_ReportLoops")->setChecked(false);
         QCOMPARE(dialog->state().showHashInfo, QStringLiteral("yes"));
         QCOMPARE(dialog->state().numericId, QStringLiteral("yes"));
         QCOMPARE(dialog->printStack(), QStringLiteral("no"));
+        QCOMPARE(dialog->reportLoops(), QStringLiteral("no"));
+        w<QCheckBox>("cb_ReportLoops")->setChecked(true);
+        QCOMPARE(dialog->reportLoops(), QStringLiteral("yes"));
         w<QCheckBox>("cb_HashInfo")->setChecked(false);
         QCOMPARE(dialog->state().showHashInfo, QStringLiteral("no"));
     }
@@ -240,7 +253,7 @@ private slots:
     void argumentsDefault()
     {
         find(path("ped.txt"));
-        QCOMPARE(runArguments(), (QStringList{"-d", " ", "-r", "-m", "0", "-s", path("ped.txt"),
+        QCOMPARE(runArguments(), (QStringList{"-d", " ", "-r", "-m", "0", "-s", "-l", path("ped.txt"),
                                               path("ped_check_out.txt")}));
         QCOMPARE(runner.calls.last().program, dir->path() + QStringLiteral("/modules/") + dialog->moduleFile());
         QCOMPARE(runner.calls.last().logPath, path("ped_check_out.log"));
@@ -265,7 +278,7 @@ private slots:
         w<QCheckBox>("cb_HashInfo")->setChecked(true);
         w<QCheckBox>("cb_NumericId")->setChecked(true);
         w<QLineEdit>("qle_MissingValueEntry")->setText(QStringLiteral("-999"));
-        QCOMPARE(runArguments(), (QStringList{"-d", ";,", "-m", "-999", "-h", "-s", "-n", path("ped.txt"),
+        QCOMPARE(runArguments(), (QStringList{"-d", ";,", "-m", "-999", "-h", "-s", "-l", "-n", path("ped.txt"),
                                               path("ped_check_out.txt")}));
     }
 
@@ -274,7 +287,13 @@ private slots:
         find(path("ped.txt"));
         w<QLineEdit>("qle_MissingValueEntry")->clear();
         w<QCheckBox>("cb_PrintStack")->setChecked(false);
-        QCOMPARE(runArguments(), (QStringList{"-d", " ", "-r", "-m", "", path("ped.txt"),
+        QCOMPARE(runArguments(), (QStringList{"-d", " ", "-r", "-m", "", "-l", path("ped.txt"),
+                                              path("ped_check_out.txt")}));
+        // Without loops, -n still follows -h and -s as before.
+        w<QCheckBox>("cb_ReportLoops")->setChecked(false);
+        w<QCheckBox>("cb_PrintStack")->setChecked(true);
+        w<QCheckBox>("cb_NumericId")->setChecked(true);
+        QCOMPARE(runArguments(), (QStringList{"-d", " ", "-r", "-m", "", "-s", "-n", path("ped.txt"),
                                               path("ped_check_out.txt")}));
     }
 
@@ -283,7 +302,7 @@ private slots:
         find(path("ped.txt"));
         click("rbtn_FixedFormat");
         setColumns({"1", "11", "21", "10", "10", "10"});
-        QCOMPARE(runArguments(), (QStringList{"-f", "1,10,11,10,21,10", "-s", path("ped.txt"),
+        QCOMPARE(runArguments(), (QStringList{"-f", "1,10,11,10,21,10", "-s", "-l", path("ped.txt"),
                                               path("ped_check_out.txt")}));
         QCOMPARE(dialog->state().columnError, QStringLiteral("no"));
         QVERIFY(dialog->state().missingValue.isEmpty());
@@ -426,7 +445,7 @@ private slots:
         // Dropping the real file then shows its head.
         drop({QUrl::fromLocalFile(path("ped.txt"))});
         QVERIFY(dash().contains(QStringLiteral("Viewed lines: 3")));
-        QCOMPARE(runArguments().mid(6), (QStringList{path("ped.txt"), path("ped_check_out.txt")}));
+        QCOMPARE(runArguments().mid(7), (QStringList{path("ped.txt"), path("ped_check_out.txt")}));
         QCOMPARE(runner.calls.last().logPath, path("ped_check_out.log"));
         // A drop without files changes nothing.
         drop({});

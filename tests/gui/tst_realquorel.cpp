@@ -50,18 +50,19 @@ private slots:
         const QByteArray log = readFile(logPath);
         QVERIFY2(log.startsWith("Quorel Version 1.0.0\n"), log.constData());
         QVERIFY(log.contains("Total errors found .............................. 4\n"));
-        QVERIFY(log.contains("Number of animals to be stacked : 0\n"));
+        QVERIFY(log.contains("Number of animals to be stacked : 0\nNumber of pedigree loops : 0\n"));
         QVERIFY(!log.contains("Processed Input Details"));
         const QByteArray report = readFile(outPath);
         QVERIFY(report.startsWith("Quorel Version 1.0.0\n"));
         QVERIFY(report.contains("Sire = Dam (A)"));
+        QVERIFY(report.endsWith("\nPedigree loops\n" + QByteArray(46, '-') + "\nNumber of pedigree loops : 0\n"));
         QCOMPARE(readFile(ped), QByteArray("A 0 0\nB A A\nA 0 0\n"));
 
         const QString shown = dialog.findChild<QTextEdit*>(QStringLiteral("qle_LogWindow"))->toPlainText();
         QVERIFY(shown.startsWith(QString::fromUtf8(log)));
         QVERIFY(shown.contains(QStringLiteral("Process finished ...")));
         QVERIFY(shown.contains(QStringLiteral("No runtime errors detected!")));
-        QVERIFY(shown.contains(QStringLiteral("Arguments passed:  -d   -r -m 0 -s ") + ped + QLatin1Char(' ')
+        QVERIFY(shown.contains(QStringLiteral("Arguments passed:  -d   -r -m 0 -s -l ") + ped + QLatin1Char(' ')
                                + outPath + QLatin1Char('\n')));
         QVERIFY(shown.contains(QStringLiteral("Log file name:  ") + logPath + QLatin1Char('\n')));
 

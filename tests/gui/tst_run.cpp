@@ -102,7 +102,7 @@ private slots:
     void finishedRunShowsLogAndSummary()
     {
         open();
-        module("echo \"Quorel Version 1.0.0\"\necho \"to stderr\" >&2\nprintf 'result for %s\\n' \"$7\" > \"$8\"\n"
+        module("echo \"Quorel Version 1.0.0\"\necho \"to stderr\" >&2\nprintf 'result for %s\\n' \"$8\" > \"$9\"\n"
                "exit 3\n");
         choosePedigree();
         QVERIFY(writeFile(path(QStringLiteral("herd_check_out.log")), "stale log from an earlier run\n"));
@@ -117,7 +117,7 @@ private slots:
             QStringLiteral("Quorel Version 1.0.0\nto stderr\n\nFILE READ: ") + log + QStringLiteral("\n\n\n")
             + QStringLiteral("Process finished ...\n\nNo runtime errors detected!\n\n") + rule
             + QStringLiteral("\nProcessed Input Details\n") + rule + QStringLiteral("\n")
-            + QStringLiteral("Arguments passed:  -d   -r -m 0 -s ") + ped + QLatin1Char(' ') + out
+            + QStringLiteral("Arguments passed:  -d   -r -m 0 -s -l ") + ped + QLatin1Char(' ') + out
             + QStringLiteral("\nLog file name:  ") + log + QStringLiteral("\nInput file name:  ") + ped
             + QStringLiteral("\nOutput file name:  ") + out
             + QStringLiteral("\nFree-format:  true\n"
@@ -125,7 +125,7 @@ private slots:
                              "Animal col length: none\nSire col length: none\nDam col length: none\n"
                              "Input delimiter:  space\nMissing value:  0\nShow hash info:  false\n"
                              "Repeat to one delim:  true\nTreat id as numeric:  false\n"
-                             "Print stacking parents:  true\n")
+                             "Print stacking parents:  true\nReport loops:  true\n")
             + rule + QStringLiteral("\n");
         QCOMPARE(dash(), expected);
         QCOMPARE(dialog->state().runFailed, QStringLiteral("no"));
@@ -158,7 +158,7 @@ private slots:
             dialog->findChild<QLineEdit*>(QString::fromLatin1(names[i]))->setText(QString::fromLatin1(values[i]));
         runToEnd();
         const QString text = dash();
-        QVERIFY(text.contains(QStringLiteral("Arguments passed:  -f 1,10,11,10,21,10 -s ")));
+        QVERIFY(text.contains(QStringLiteral("Arguments passed:  -f 1,10,11,10,21,10 -s -l ")));
         QVERIFY(text.contains(QStringLiteral("Free-format:  false\nAnimal ID starts at:  1\nSire ID starts at: 11\n"
                                              "Dam ID starts at: 21\nAnimal col length: 10\nSire col length: 10\n"
                                              "Dam col length: 10\nInput delimiter:  tab\nMissing value:  none\n")));
@@ -276,7 +276,7 @@ private slots:
     void destroyedDialogStopsItsModule()
     {
         open(50);
-        module("echo $$ > \"$8.pid\"\nsleep 30\n");
+        module("echo $$ > \"$9.pid\"\nsleep 30\n");
         choosePedigree();
         click("btn_RunModule");
         const QString pidFile = path(QStringLiteral("herd_check_out.txt.pid"));

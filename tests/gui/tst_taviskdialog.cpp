@@ -44,6 +44,7 @@ private slots:
         QVERIFY(h->w<QCheckBox>("cb_ParentStack")->isChecked());
         QCOMPARE(h->w<QCheckBox>("cb_RepeatDelim")->text(), QStringLiteral("Repeated delim. as one"));
         QVERIFY(!d.findChild<QCheckBox*>(QStringLiteral("cb_PrintStack")));
+        QVERIFY(!d.findChild<QCheckBox*>(QStringLiteral("cb_ReportLoops")));
         QCOMPARE(d.parentStack(), QStringLiteral("yes"));
         QCOMPARE(d.loopGenerations(), QStringLiteral("50"));
         QCOMPARE(d.founderProgeny(), QStringLiteral("1"));
