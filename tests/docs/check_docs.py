@@ -228,7 +228,7 @@ def quoted_messages(doc):
             line = text.count("\n", 0, m.start()) + 1
             for part in re.split(r"<br\s*/?>", m.group(2)):
                 found.append((line, html_text(part), program_of(doc)))
-        for m in re.finditer(r'"([^"<>]*)"', html_text(text)):
+        for m in re.finditer(r'"([^"\n]*)"', html_text(text)):
             if m.group(1).startswith(MESSAGE_STARTS):
                 found.append((0, m.group(1), program_of(doc)))
         return found
