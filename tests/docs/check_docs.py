@@ -2,7 +2,7 @@
 """Checks the examples and the quoted messages of the documentation against
 the programs themselves.
 
-    check_docs.py <source dir> <modules dir> examples|messages
+    check_docs.py <source dir> <modules dir> examples|messages|self_test
 
 Examples. A block of a document that shows an input, a command or a result
 carries a mark naming what it must equal:
@@ -279,7 +279,23 @@ def program_texts(src, modules, program):
     return texts
 
 
-def check_messages(src, modules, extra_texts):
+def example_texts(src, modules):
+    """What the examples show each program printing, by the programs their commands name."""
+    examples = Examples(src, modules)
+    texts = {}
+    try:
+        for name in sorted(os.listdir(os.path.join(src, "tests", "docs", "examples"))):
+            cmd = open(os.path.join(examples.folder(name), "cmd"), encoding="utf-8").read()
+            for program in PROGRAMS:
+                if program in cmd:
+                    texts.setdefault(program, []).extend(examples.run(name)[1].split("\n"))
+    finally:
+        shutil.rmtree(examples.scratch, ignore_errors=True)
+    return texts
+
+
+def check_messages(src, modules):
+    extra_texts = example_texts(src, modules)
     texts = {p: program_texts(src, modules, p) + extra_texts.get(p, []) for p in PROGRAMS}
     failures = checked = 0
     for doc in documents(src):
@@ -297,22 +313,58 @@ def check_messages(src, modules, extra_texts):
     return failures == 0
 
 
+def self_test(src, modules):
+    """The check itself catches drift: a copy of the documents with one example
+    line and one message changed must fail, the unchanged copy must pass."""
+    import contextlib
+    import io
+    ok = True
+    for shown, real, expected in ((["a", "...", "d"], ["a", "b", "c", "d"], True), (["a", "..."], ["a"], True),
+                                  (["..."], [], True), (["a", "b"], ["a", "c"], False),
+                                  (["a"], ["a", "b"], False), (["...", "x"], ["a", "b"], False)):
+        if matches(shown, real) != expected:
+            print(f"matches({shown}, {real}) is not {expected}")
+            ok = False
+    work = tempfile.mkdtemp(prefix="haldor-docs-self.")
+    try:
+        for folder in ("help", "man", "examples", "tests/docs", "tests/golden"):
+            shutil.copytree(os.path.join(src, folder), os.path.join(work, folder))
+        shutil.copy(os.path.join(src, "README.md"), work)
+        quiet = io.StringIO()
+        with contextlib.redirect_stdout(quiet):
+            clean = check_examples(work, modules) and check_messages(work, modules)
+        if not clean:
+            print("the unchanged copy fails:\n" + quiet.getvalue())
+            ok = False
+        for doc, old, new, check in (
+                ("help/Folvane_help.htm", "D1 C1 C2 2.666667 0.312500", "D1 C1 C2 2.666667 0.312000", "examples"),
+                ("help/Tavisk_help.htm", "Error: Missing entry for", "Error: No entry for", "messages"),
+                ("man/Nembril.1", "Ouf of Memory", "Out of Memory", "messages")):
+            path = os.path.join(work, doc)
+            text = open(path, encoding="utf-8").read()
+            assert old in text, (doc, old)
+            open(path, "w", encoding="utf-8").write(text.replace(old, new, 1))
+            with contextlib.redirect_stdout(io.StringIO()):
+                passed = (check_examples(work, modules) if check == "examples"
+                          else check_messages(work, modules))
+            if passed:
+                print(f"{doc}: '{old}' changed to '{new}' is not caught")
+                ok = False
+            open(path, "w", encoding="utf-8").write(text)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("self test " + ("passed" if ok else "failed"))
+    return ok
+
+
 def main():
     src, modules, what = sys.argv[1], sys.argv[2], sys.argv[3]
-    if what == "examples":
+    if what == "self_test":
+        ok = self_test(src, modules)
+    elif what == "examples":
         ok = check_examples(src, modules)
     else:
-        examples = Examples(src, modules)
-        extra = {}
-        try:
-            for name in sorted(os.listdir(os.path.join(src, "tests", "docs", "examples"))):
-                cmd = open(os.path.join(examples.folder(name), "cmd"), encoding="utf-8").read()
-                for program in PROGRAMS:
-                    if program in cmd:
-                        extra.setdefault(program, []).extend(examples.run(name)[1].split("\n"))
-        finally:
-            shutil.rmtree(examples.scratch, ignore_errors=True)
-        ok = check_messages(src, modules, extra)
+        ok = check_messages(src, modules)
     sys.exit(0 if ok else 1)
 
 
