@@ -2,6 +2,7 @@
 
 #include "output.h"
 
+#include <cstdlib>
 #include <getopt.h>
 #include <new>
 #include <unistd.h>
@@ -50,6 +51,33 @@ std::vector<std::string> shared_entry(char letter, bool quorel_d) {
   }
 }
 
+// The GNU long options every program answers before anything else: "--help"
+// or "--version" standing as an option of its own (not as the value of an
+// option that takes one, not after "--", and with POSIXLY_CORRECT not after
+// the first file name). Returns the one found first, or nullptr.
+const char* gnu_request(int argc, char** argv, const std::string& optstring) {
+  const bool posix = std::getenv("POSIXLY_CORRECT") != nullptr || (!optstring.empty() && optstring[0] == '+');
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "--version") return argv[i];
+    if (arg == "--") return nullptr;
+    if (arg.size() < 2 || arg[0] != '-') {
+      if (posix) return nullptr;
+      continue;
+    }
+    // A cluster of short options: a letter that takes a value takes the rest
+    // of the cluster, or the next argument when it ends the cluster.
+    for (std::size_t k = 1; k < arg.size(); ++k) {
+      const std::size_t at = optstring.find(arg[k]);
+      if (arg[k] == ':' || at == std::string::npos || at + 1 >= optstring.size() || optstring[at + 1] != ':')
+        continue;
+      if (k + 1 == arg.size()) ++i;
+      break;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void version(const ModuleInfo& info, std::FILE* out) {
@@ -86,6 +114,16 @@ int run_frame(int argc, char** argv, Module& module, std::FILE* console) {
   Run run;
   run.console = console;
   Settings& s = run.settings;
+
+  if (const char* request = gnu_request(argc, argv, info.optstring)) {
+    if (std::string(request) == "--version") {
+      std::fprintf(console, "%s Version %s\n", info.name.c_str(), kVersion);
+    } else {
+      version(info, console);
+      help(info, console);
+    }
+    return 0;
+  }
 
   version(info, console);
 

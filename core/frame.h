@@ -9,6 +9,10 @@
 // stream given (standard output in the programs); nothing goes to standard
 // error.
 //
+// "--help" (banner and help text) and "--version" (the banner's first line)
+// are answered before anything else and end the run with status 0; any other
+// long option is read as short options, as getopt does.
+//
 // Exit statuses: 0 for a successful run and for a usage error; kFailure (-1)
 // when the pedigree can't be read or is empty, or a result can't be written.
 #pragma once

@@ -4,7 +4,7 @@
 # arguments are installed too (the fuzzing build adds clang's).
 set -euo pipefail
 
-HALDOR_PACKAGES=(build-essential cmake libgtest-dev qtbase5-dev fonts-nanum fonts-open-sans "$@")
+HALDOR_PACKAGES=(build-essential cmake libgtest-dev qtbase5-dev python3 fonts-nanum fonts-open-sans "$@")
 
 missing=()
 for p in "${HALDOR_PACKAGES[@]}"; do

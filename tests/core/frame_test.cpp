@@ -123,6 +123,38 @@ TEST_F(FrameTest, UsageErrorsEndWithStatusZero) {
   EXPECT_EQ(probe.records, -1);
 }
 
+TEST_F(FrameTest, HelpAndVersionAnswerBeforeAnythingElse) {
+  Result r = run(probe, {"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.console, kBanner + kHelp);
+  r = run(probe, {"-n", ped, "--version", out});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.console, "Probe Version 1.0.0\n");
+  EXPECT_EQ(probe.records, -1);  // nothing was read
+  // The first one given wins.
+  EXPECT_EQ(run(probe, {"--version", "--help"}).console, "Probe Version 1.0.0\n");
+}
+
+TEST_F(FrameTest, HelpAndVersionOnlyAsOptionsOfTheirOwn) {
+  // As the value of an option, after "--", or with POSIXLY_CORRECT after a
+  // file name, they are no requests; other long options stay short letters.
+  Result r = run(probe, {"-x", "--help", ped, out});
+  EXPECT_EQ(probe.extra, "x--help");
+  EXPECT_EQ(probe.records, 2);
+  r = run(probe, {"-m--version", ped, out});
+  EXPECT_EQ(probe.settings.marker, "--version");
+  r = run(probe, {"--", "--help"});
+  EXPECT_NE(r.console.find("Error: wrong count"), std::string::npos);
+  setenv("POSIXLY_CORRECT", "1", 1);
+  r = run(probe, {ped, "--version", out});
+  unsetenv("POSIXLY_CORRECT");
+  EXPECT_NE(r.console.find("Error: wrong count"), std::string::npos);
+  Probe p2;
+  r = run(p2, {"--usage", ped, out});
+  EXPECT_EQ(r.console.substr(0, kBanner.size() + kHelp.size()), kBanner + kHelp);
+  EXPECT_NE(r.console.find("Error : unknown option -\n"), std::string::npos);
+}
+
 TEST_F(FrameTest, PosixlyCorrectStopsAtTheFirstFileName) {
   setenv("POSIXLY_CORRECT", "1", 1);
   Result r = run(probe, {ped, out, "-n"});
