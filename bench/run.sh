@@ -75,10 +75,10 @@ if [ ! -x "$pedsim" ]; then
   echo "Error: $pedsim not found; build it with: cmake --build $build --target pedsim" >&2
   exit 2
 fi
-for spec in $shapes; do
-  case "${spec%%:*}" in
+for shape_arg in $shapes; do
+  case "${shape_arg%%:*}" in
     livestock|herdbook|natural|deep|closed) ;;
-    *) echo "Error: unknown shape '${spec%%:*}' in --shapes" >&2; exit 2 ;;
+    *) echo "Error: unknown shape '${shape_arg%%:*}' in --shapes" >&2; exit 2 ;;
   esac
 done
 for n in $sizes; do
@@ -201,7 +201,7 @@ add_note() {
 mean_f() { awk '{ s += $NF } END { if (NR) printf "%.4f", s / NR; else print "-" }' "$1"; }
 
 folvane_shapes() {
-  local n spec name share label st p t1 r1 b1 ta ra ba rca seca tp rp pr fmean
+  local n shape_arg name share label st p t1 r1 b1 ta ra ba rca seca tp rp pr fmean
   {
     echo
     echo "## Folvane on the population shapes"
@@ -215,16 +215,16 @@ folvane_shapes() {
   } >>"$report"
   for n in $sizes; do
     p=$(pretty "$n")
-    for spec in $shapes; do
-      name=${spec%%:*}
+    for shape_arg in $shapes; do
+      name=${shape_arg%%:*}
       share=""
-      [ "$spec" != "$name" ] && share=${spec#*:}
+      [ "$shape_arg" != "$name" ] && share=${shape_arg#*:}
       label=$name${share:+ $share}
       st="$scratch/shape.stats"
       say "== $label at $p"
       if ! "$pedsim" -n "$n" --seed "$seed" --shape "$name" ${share:+--sire-share "$share"} \
         --gene-drop 16 -o "$scratch/shape.txt" --stats "$st"; then
-        say "Error: pedsim failed for $spec at $n lines"
+        say "Error: pedsim failed for $shape_arg at $n lines"
         exit 1
       fi
       baseline shape.txt "$n"

@@ -121,8 +121,8 @@ check "herdbook: bytes as before" \
 near() {  # near VALUE TARGET: within 25 % of the target
   awk -v v="$1" -v t="$2" 'BEGIN { exit !(v >= 0.75 * t && v <= 1.25 * t) }'
 }
-for spec in "herdbook 0.01" "herdbook 0.15" "natural 0.01" "natural 0.05" "natural 0.15" "deep 0.05" "closed 0.02"; do
-  set -- $spec
+for shape_arg in "herdbook 0.01" "herdbook 0.15" "natural 0.01" "natural 0.05" "natural 0.15" "deep 0.05" "closed 0.02"; do
+  set -- $shape_arg
   "$pedsim" -n 30000 --shape "$1" --sire-share "$2" -o ss.txt --stats ss.stats
   got=$(stat_value ss.stats sire_share)
   check "$1 --sire-share $2: achieved $got" near "$got" "$2"
