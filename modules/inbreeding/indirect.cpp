@@ -60,6 +60,7 @@
 namespace haldor::inbreeding {
 
 namespace {
+
 using Index = std::uint32_t;  // position in the core, 1-based; 0 = none
 
 constexpr Index kCoreFlag = 0x80000000u;
@@ -264,8 +265,12 @@ bool run_batch(const Batch& b, Work& work) {
     top = std::max(top, b.sires[i]);
   }
   reset.hi = top;
+  // Lines end below the smallest code of the sire side, which need not be
+  // the code of its smallest index.
+  Code oldest_code = std::numeric_limits<Code>::max();
   for (Index k = top; (k = marked_down(mark, k, kSireSide, 1)) > 0; --k) {
     work.side.push_back(k);
+    oldest_code = std::min(oldest_code, shared.code[k]);
     mark[par[k].sire] |= kSireSide;
     mark[par[k].dam] |= kSireSide;
   }
@@ -377,10 +382,6 @@ bool run_batch(const Batch& b, Work& work) {
   // reaching animals older than the oldest end there (w = 0). Several lines
   // are followed in turn so that their links are fetched from memory
   // together.
-  // Lines end below the smallest code of the sire side, which need not be
-  // the code of its smallest index.
-  Code oldest_code = std::numeric_limits<Code>::max();
-  for (const Index k : work.side) oldest_code = std::min(oldest_code, shared.code[k]);
   Line* const line = work.line;
   int sire_i = 0;
   Code next_k = shared.first[b.sires[0]];
@@ -570,8 +571,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   round_begin.push_back(batch_begin.size());
   batch_begin.push_back(order.size());
   // On a terminal, a long computation shows the share of batches done.
-  Progress shown("inbreeding", batch_begin.size() - 1);
-  Progress* const progress = &shown;
+  Progress progress("inbreeding", batch_begin.size() - 1);
 
   // HALDOR_THREADS=N caps the threads (benchmarks time one thread with it).
   unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
@@ -595,7 +595,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
     if (threads == 1 || last - first == 1) {
       for (std::size_t b = first; b < last; ++b) {
         run(works[0], b);
-        if (progress) progress->update(b + 1);
+        progress.update(b + 1);
       }
       continue;
     }
@@ -607,7 +607,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
         for (std::size_t b; !failed && (b = next++) < last;) {
           run(work, b);
           // Only the calling thread draws.
-          if (progress && &work == &works[0]) progress->update(b + 1);
+          if (&work == &works[0]) progress.update(b + 1);
         }
       } catch (...) {
         if (!failed.exchange(true)) error = std::current_exception();
