@@ -21,6 +21,8 @@ ProcessRun::ProcessRun(QObject* owner)
     : ModuleRun(owner), process_(new QProcess(this)), killTimer_(new QTimer(this))
 {
     killTimer_->setSingleShot(true);
+    // A coarse timer may fire up to 5 % early: the grace time is a promise.
+    killTimer_->setTimerType(Qt::PreciseTimer);
     killTimer_->setInterval(kStopGraceMs);
     connect(killTimer_, &QTimer::timeout, process_, &QProcess::kill);
     connect(process_, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
