@@ -173,6 +173,36 @@ class RowBuffer {
   std::size_t size_ = 0, capacity_ = 0;
 };
 
+// A list of core indices that keeps its room from batch to batch and leaves
+// new room uninitialised: the scans fill it through a local pointer and
+// count, growing it when it is full.
+class IndexList {
+ public:
+  Index* data() { return p_.get(); }
+  const Index* begin() const { return p_.get(); }
+  const Index* end() const { return p_.get() + n_; }
+  std::size_t size() const { return n_; }
+  std::size_t capacity() const { return cap_; }
+  Index back() const { return p_[n_ - 1]; }
+  void clear() { n_ = 0; }
+  void set_size(std::size_t n) { n_ = n; }  // n within the capacity
+  // Makes room for at least `want` entries, keeping the first size() of them.
+  Index* reserve(std::size_t want) {
+    if (want > cap_) {
+      const std::size_t grown = std::max({want, 2 * cap_, std::size_t(1024)});
+      std::unique_ptr<Index[]> fresh(new Index[grown]);
+      if (n_) std::memcpy(fresh.get(), p_.get(), n_ * sizeof(Index));
+      p_ = std::move(fresh);
+      cap_ = grown;
+    }
+    return p_.get();
+  }
+
+ private:
+  std::unique_ptr<Index[]> p_;
+  std::size_t n_ = 0, cap_ = 0;
+};
+
 // A dam's maternal line being followed down.
 struct Line {
   Code x = 0;
@@ -188,9 +218,9 @@ struct Work {
   std::vector<std::uint8_t> mark;    // by core index
   std::vector<std::uint32_t> t_row;  // row of t by core index (0: none)
   std::vector<std::uint32_t> w_row;  // row of w by core index (0: none, w = 0)
-  std::vector<Index> side;           // the batch's sire side, youngest first
-  std::vector<Index> with_w;         // core indices given a row of w
-  std::vector<Index> pending;        // needed animals to fill in, youngest first
+  IndexList side;                    // the batch's sire side, youngest first
+  IndexList with_w;                  // core indices given a row of w
+  IndexList pending;                 // needed animals to fill in, youngest first
   std::vector<double> T;
   RowBuffer W;
   std::vector<Index> terms;
@@ -205,7 +235,20 @@ struct Work {
 // as not overlapping (so it can use vector instructions).
 template <std::size_t L>
 inline void add_to(double* __restrict row, const double* __restrict x) {
-  for (std::size_t l = 0; l < L; ++l) row[l] += x[l];
+  if constexpr (L % 2 == 0) {
+    // Two lanes at a time: once inlined the compiler no longer sees that the
+    // rows do not overlap and would add one lane at a time.
+    typedef double Pair __attribute__((vector_size(16)));
+    for (std::size_t l = 0; l < L; l += 2) {
+      Pair a, b;
+      std::memcpy(&a, row + l, sizeof a);
+      std::memcpy(&b, x + l, sizeof b);
+      a += b;
+      std::memcpy(row + l, &a, sizeof a);
+    }
+  } else {
+    for (std::size_t l = 0; l < L; ++l) row[l] += x[l];
+  }
 }
 template <std::size_t L>
 inline void mean_of(double* __restrict w, const double* __restrict ws, const double* __restrict wd) {
@@ -235,7 +278,6 @@ class BatchReset {
     w_.mark[0] = 0;
     w_.side.clear();
     w_.with_w.clear();
-    w_.pending.clear();
   }
   Index lo = 1, hi = 0;  // marks may be set in lo .. hi (and at 0)
 
@@ -268,32 +310,68 @@ bool run_batch(const Batch& b, Work& work) {
   // Lines end below the smallest code of the sire side, which need not be
   // the code of its smallest index.
   Code oldest_code = std::numeric_limits<Code>::max();
-  for (Index k = top; (k = marked_down(mark, k, kSireSide, 1)) > 0; --k) {
-    work.side.push_back(k);
-    oldest_code = std::min(oldest_code, shared.code[k]);
-    mark[par[k].sire] |= kSireSide;
-    mark[par[k].dam] |= kSireSide;
+  {
+    // Local pointers, as in the scans below.
+    IndexList& side = work.side;
+    Index* out = side.reserve(1024);
+    std::size_t n = 0;
+    const Parents* const P = par.data();
+    const Code* const code = shared.code.data();
+    for (Index k = top; (k = marked_down(mark, k, kSireSide, 1)) > 0; --k) {
+      if (n == side.capacity()) {
+        side.set_size(n);
+        out = side.reserve(n + 1);
+      }
+      out[n++] = k;
+      oldest_code = std::min(oldest_code, code[k]);
+      mark[P[k].sire] |= kSireSide;
+      mark[P[k].dam] |= kSireSide;
+    }
+    side.set_size(n);
   }
   const Index oldest = work.side.back();
   reset.lo = oldest;
   const std::size_t m = work.side.size() + 1;  // rows of t, row 0 a scratch row
   if (lanes > 1 && 2 * m * L * sizeof(double) > shared.cap) return false;
-  for (std::size_t i = 0; i < work.side.size(); ++i) t_row[work.side[i]] = static_cast<std::uint32_t>(i + 1);
+  for (std::size_t i = 0; i < work.side.size(); ++i) t_row[work.side.data()[i]] = static_cast<std::uint32_t>(i + 1);
 
   // t = T' e_s, youngest first, then D t.
   T.assign(m * L, 0.0);
   for (int i = 0; i < b.count; ++i) T[t_row[b.sires[i]] * L + static_cast<std::size_t>(i)] = 1.0;
-  for (const Index k : work.side) {
-    const Parents p = par[k];
-    double* __restrict t = &T[t_row[k] * L];
-    double* ts = &T[t_row[p.sire] * L];
-    double* td = &T[t_row[p.dam] * L];
-    const double D = factor(shared.coreF, p);
-    double half[lanes];
-    for (std::size_t l = 0; l < L; ++l) half[l] = 0.5 * t[l];
-    for (std::size_t l = 0; l < L; ++l) t[l] *= D;
-    add_to<L>(ts, half);  // ts and td are the same row when both parents are unknown
-    add_to<L>(td, half);
+  {
+    // The parents' rows lie anywhere in T: they are fetched a few animals
+    // ahead, and their row numbers and F a few more ahead.
+    constexpr std::size_t ahead = 8, row_ahead = 16;
+    const std::size_t count = work.side.size();
+    const Index* const side = work.side.data();
+    double* const Tp = T.data();
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i + row_ahead < count) {
+        const Parents q = par[side[i + row_ahead]];
+        __builtin_prefetch(&t_row[q.sire]);
+        __builtin_prefetch(&t_row[q.dam]);
+        __builtin_prefetch(&shared.coreF[q.sire]);
+        __builtin_prefetch(&shared.coreF[q.dam]);
+      }
+      if (i + ahead < count) {
+        const Parents q = par[side[i + ahead]];
+        __builtin_prefetch(&Tp[t_row[q.sire] * L], 1);
+        __builtin_prefetch(&Tp[t_row[q.dam] * L], 1);
+        if (L > 8) {
+          __builtin_prefetch(&Tp[t_row[q.sire] * L + 8], 1);
+          __builtin_prefetch(&Tp[t_row[q.dam] * L + 8], 1);
+        }
+      }
+      const Index k = side[i];
+      const Parents p = par[k];
+      double* __restrict t = &Tp[t_row[k] * L];
+      const double D = factor(shared.coreF, p);
+      double half[lanes];
+      for (std::size_t l = 0; l < L; ++l) half[l] = 0.5 * t[l];
+      for (std::size_t l = 0; l < L; ++l) t[l] *= D;
+      add_to<L>(&Tp[t_row[p.sire] * L], half);  // the same row when both parents are unknown
+      add_to<L>(&Tp[t_row[p.dam] * L], half);
+    }
   }
 
   // w = T (D t) over the needed animals, filled in chunk by chunk as the
@@ -310,48 +388,71 @@ bool run_batch(const Batch& b, Work& work) {
   auto extend = [&]() {
     if (newest == 0) return true;
     reset.hi = std::max(reset.hi, newest);
-    // Down: the parents of a needed animal are needed.
-    std::vector<Index>& pending = work.pending;
+    // Down: the parents of a needed animal are needed. The arrays are read
+    // through local pointers: the byte stores to the marks could alias
+    // anything, and the compiler would otherwise load every pointer again
+    // after each of them.
+    std::uint8_t* const mk = mark;
+    const Parents* const P = par.data();
+    const Index lo = oldest;
+    IndexList& pending = work.pending;
     pending.clear();
-    for (Index k = newest; (k = marked_down(mark, k, kPending, oldest)) >= oldest; --k) {
-      pending.push_back(k);
-      const Parents p = par[k];
-      if (p.sire >= oldest && !(mark[p.sire] & kNeeded)) mark[p.sire] |= kNeeded | kPending;
-      if (p.dam >= oldest && !(mark[p.dam] & kNeeded)) mark[p.dam] |= kNeeded | kPending;
+    Index* pend = pending.reserve(1024);
+    std::size_t count = 0;
+    for (Index k = newest; (k = marked_down(mk, k, kPending, lo)) >= lo; --k) {
+      if (count == pending.capacity()) {
+        pending.set_size(count);
+        pend = pending.reserve(count + 1);
+      }
+      pend[count++] = k;
+      const Parents p = P[k];
+      if (p.sire >= lo && !(mk[p.sire] & kNeeded)) mk[p.sire] |= kNeeded | kPending;
+      if (p.dam >= lo && !(mk[p.dam] & kNeeded)) mk[p.dam] |= kNeeded | kPending;
     }
     newest = 0;
     std::size_t rows = Wbuf.size() / L;
-    if (lanes > 1 && (m + rows + pending.size()) * L * sizeof(double) > shared.cap) return false;
-    Wbuf.reserve((rows + pending.size()) * L);
+    if (lanes > 1 && (m + rows + count) * L * sizeof(double) > shared.cap) return false;
+    Wbuf.reserve((rows + count) * L);
+    std::size_t given_n = work.with_w.size();
+    Index* const given = work.with_w.reserve(given_n + count);
     double* const W = Wbuf.data();
+    const double* const Tp = T.data();
+    std::uint32_t* const wr = w_row.data();
+    const std::uint32_t* const tr = t_row.data();
     // Up: parents first. An animal off the sire side whose parents both have
     // w = 0 has w = 0 and gets no row.
-    constexpr std::size_t ahead = 8;  // animals whose parents' rows are fetched early
-    const std::size_t count = pending.size();
+    constexpr std::size_t ahead = 8, row_ahead = 16;  // animals whose parents' rows (row numbers) are fetched early
     for (std::size_t j = count; j-- > 0;) {
+      if (j >= row_ahead) {
+        const Parents q = P[pend[j - row_ahead]];
+        __builtin_prefetch(&wr[q.sire]);
+        __builtin_prefetch(&wr[q.dam]);
+      }
       if (j >= ahead) {
-        const Parents q = par[pending[j - ahead]];
-        __builtin_prefetch(&W[w_row[q.sire] * L]);
-        __builtin_prefetch(&W[w_row[q.dam] * L]);
+        const Parents q = P[pend[j - ahead]];
+        __builtin_prefetch(&W[wr[q.sire] * L]);
+        __builtin_prefetch(&W[wr[q.dam] * L]);
         if (L > 8) {
-          __builtin_prefetch(&W[w_row[q.sire] * L + 8]);
-          __builtin_prefetch(&W[w_row[q.dam] * L + 8]);
+          __builtin_prefetch(&W[wr[q.sire] * L + 8]);
+          __builtin_prefetch(&W[wr[q.dam] * L + 8]);
         }
       }
-      const Index k = pending[j];
-      mark[k] &= static_cast<std::uint8_t>(~kPending);
-      const Parents p = par[k];
-      const std::uint32_t rs = w_row[p.sire], rd = w_row[p.dam];
-      const bool sire_side = mark[k] & kSireSide;
+      const Index k = pend[j];
+      const std::uint8_t mk_k = mk[k];
+      mk[k] = static_cast<std::uint8_t>(mk_k & ~kPending);
+      const Parents p = P[k];
+      const std::uint32_t rs = wr[p.sire], rd = wr[p.dam];
+      const bool sire_side = mk_k & kSireSide;
       if (!sire_side && rs == 0 && rd == 0) continue;
-      w_row[k] = static_cast<std::uint32_t>(rows);
-      work.with_w.push_back(k);
+      wr[k] = static_cast<std::uint32_t>(rows);
+      given[given_n++] = k;
       if (sire_side)
-        mean_of_plus<L>(&W[rows * L], &T[t_row[k] * L], &W[rs * L], &W[rd * L]);
+        mean_of_plus<L>(&W[rows * L], &Tp[tr[k] * L], &W[rs * L], &W[rd * L]);
       else
         mean_of<L>(&W[rows * L], &W[rs * L], &W[rd * L]);
       ++rows;
     }
+    work.with_w.set_size(given_n);
     Wbuf.resize(rows * L);
     return true;
   };
