@@ -216,19 +216,17 @@ constexpr int kLines = 16;  // lines followed in turn
 struct Work {
   Shared& shared;
   std::vector<std::uint8_t> mark;    // by core index
-  std::vector<std::uint32_t> t_row;  // row of t by core index (0: none)
-  std::vector<std::uint32_t> w_row;  // row of w by core index (0: none, w = 0)
+  std::vector<std::uint32_t> row;    // row of t or w by core index (0: none, w = 0)
   IndexList side;                    // the batch's sire side, youngest first
   IndexList with_w;                  // core indices given a row of w
   IndexList pending;                 // needed animals to fill in, youngest first
-  std::vector<double> T;
-  RowBuffer W;
+  RowBuffer rows;  // t of the sire side, then w in place of it, then w of other animals
   std::vector<Index> terms;
   std::vector<Mating> matings;
   Line line[kLines];
 
   explicit Work(Shared& s)
-      : shared(s), mark(s.parents.size(), 0), t_row(s.parents.size(), 0), w_row(s.parents.size(), 0) {}
+      : shared(s), mark(s.parents.size(), 0), row(s.parents.size(), 0) {}
 };
 
 // Row operations over the lanes, with parameters that the compiler may take
@@ -255,9 +253,8 @@ inline void mean_of(double* __restrict w, const double* __restrict ws, const dou
   for (std::size_t l = 0; l < L; ++l) w[l] = 0.5 * (ws[l] + wd[l]);
 }
 template <std::size_t L>
-inline void mean_of_plus(double* __restrict w, const double* __restrict t, const double* __restrict ws,
-                         const double* __restrict wd) {
-  for (std::size_t l = 0; l < L; ++l) w[l] = t[l] + 0.5 * (ws[l] + wd[l]);
+inline void add_mean_of(double* __restrict w, const double* __restrict ws, const double* __restrict wd) {
+  for (std::size_t l = 0; l < L; ++l) w[l] += 0.5 * (ws[l] + wd[l]);
 }
 
 struct Batch {
@@ -272,8 +269,8 @@ class BatchReset {
   BatchReset(const BatchReset&) = delete;
   BatchReset& operator=(const BatchReset&) = delete;
   ~BatchReset() {
-    for (Index c : w_.side) w_.t_row[c] = 0;
-    for (Index c : w_.with_w) w_.w_row[c] = 0;
+    for (Index c : w_.side) w_.row[c] = 0;
+    for (Index c : w_.with_w) w_.row[c] = 0;
     if (hi >= lo) std::memset(&w_.mark[lo], 0, hi - lo + 1);
     w_.mark[0] = 0;
     w_.side.clear();
@@ -294,10 +291,8 @@ bool run_batch(const Batch& b, Work& work) {
   Shared& shared = work.shared;
   const std::vector<Parents>& par = shared.parents;
   std::uint8_t* const mark = work.mark.data();
-  std::vector<std::uint32_t>& t_row = work.t_row;
-  std::vector<std::uint32_t>& w_row = work.w_row;
-  std::vector<double>& T = work.T;
-  RowBuffer& Wbuf = work.W;
+  std::vector<std::uint32_t>& row_of = work.row;
+  RowBuffer& Wbuf = work.rows;
   BatchReset reset(work);
 
   // The sire side: the sires and their ancestors, youngest first.
@@ -332,53 +327,56 @@ bool run_batch(const Batch& b, Work& work) {
   const Index oldest = work.side.back();
   reset.lo = oldest;
   const std::size_t m = work.side.size() + 1;  // rows of t, row 0 a scratch row
-  if (lanes > 1 && 2 * m * L * sizeof(double) > shared.cap) return false;
-  for (std::size_t i = 0; i < work.side.size(); ++i) t_row[work.side.data()[i]] = static_cast<std::uint32_t>(i + 1);
+  if (lanes > 1 && m * L * sizeof(double) > shared.cap) return false;
+  for (std::size_t i = 0; i < work.side.size(); ++i) row_of[work.side.data()[i]] = static_cast<std::uint32_t>(i + 1);
 
-  // t = T' e_s, youngest first, then D t.
-  T.assign(m * L, 0.0);
-  for (int i = 0; i < b.count; ++i) T[t_row[b.sires[i]] * L + static_cast<std::size_t>(i)] = 1.0;
+  // t = T' e_s, youngest first, then D t. Row 0 takes what unknown parents
+  // would receive.
+  Wbuf.reserve(m * L);
+  Wbuf.resize(m * L);
+  std::fill_n(Wbuf.data(), m * L, 0.0);
+  double* const Tp = Wbuf.data();
+  for (int i = 0; i < b.count; ++i) Tp[row_of[b.sires[i]] * L + static_cast<std::size_t>(i)] = 1.0;
   {
     // The parents' rows lie anywhere in T: they are fetched a few animals
     // ahead, and their row numbers and F a few more ahead.
     constexpr std::size_t ahead = 8, row_ahead = 16;
     const std::size_t count = work.side.size();
     const Index* const side = work.side.data();
-    double* const Tp = T.data();
     for (std::size_t i = 0; i < count; ++i) {
       if (i + row_ahead < count) {
         const Parents q = par[side[i + row_ahead]];
-        __builtin_prefetch(&t_row[q.sire]);
-        __builtin_prefetch(&t_row[q.dam]);
+        __builtin_prefetch(&row_of[q.sire]);
+        __builtin_prefetch(&row_of[q.dam]);
         __builtin_prefetch(&shared.coreF[q.sire]);
         __builtin_prefetch(&shared.coreF[q.dam]);
       }
       if (i + ahead < count) {
         const Parents q = par[side[i + ahead]];
-        __builtin_prefetch(&Tp[t_row[q.sire] * L], 1);
-        __builtin_prefetch(&Tp[t_row[q.dam] * L], 1);
+        __builtin_prefetch(&Tp[row_of[q.sire] * L], 1);
+        __builtin_prefetch(&Tp[row_of[q.dam] * L], 1);
         if (L > 8) {
-          __builtin_prefetch(&Tp[t_row[q.sire] * L + 8], 1);
-          __builtin_prefetch(&Tp[t_row[q.dam] * L + 8], 1);
+          __builtin_prefetch(&Tp[row_of[q.sire] * L + 8], 1);
+          __builtin_prefetch(&Tp[row_of[q.dam] * L + 8], 1);
         }
       }
       const Index k = side[i];
       const Parents p = par[k];
-      double* __restrict t = &Tp[t_row[k] * L];
+      double* __restrict t = &Tp[row_of[k] * L];
       const double D = factor(shared.coreF, p);
       double half[lanes];
       for (std::size_t l = 0; l < L; ++l) half[l] = 0.5 * t[l];
       for (std::size_t l = 0; l < L; ++l) t[l] *= D;
-      add_to<L>(&Tp[t_row[p.sire] * L], half);  // the same row when both parents are unknown
-      add_to<L>(&Tp[t_row[p.dam] * L], half);
+      add_to<L>(&Tp[row_of[p.sire] * L], half);  // the same row when both parents are unknown
+      add_to<L>(&Tp[row_of[p.dam] * L], half);
     }
   }
 
   // w = T (D t) over the needed animals, filled in chunk by chunk as the
   // dams' lines name more of them; animals older than the oldest have w = 0.
-  Wbuf.reserve(L);
-  std::fill_n(Wbuf.data(), L, 0.0);  // row 0
-  Wbuf.resize(L);
+  // The sire side's rows keep their t until their w replaces it; other
+  // animals get rows after them. Row 0 is w = 0.
+  std::fill_n(Wbuf.data(), L, 0.0);
   Index newest = 0;  // youngest animal marked pending
   auto need = [&](Index c) {
     if (c < oldest || (mark[c] & kNeeded)) return;
@@ -411,14 +409,12 @@ bool run_batch(const Batch& b, Work& work) {
     }
     newest = 0;
     std::size_t rows = Wbuf.size() / L;
-    if (lanes > 1 && (m + rows + count) * L * sizeof(double) > shared.cap) return false;
+    if (lanes > 1 && (rows + count) * L * sizeof(double) > shared.cap) return false;
     Wbuf.reserve((rows + count) * L);
     std::size_t given_n = work.with_w.size();
     Index* const given = work.with_w.reserve(given_n + count);
     double* const W = Wbuf.data();
-    const double* const Tp = T.data();
-    std::uint32_t* const wr = w_row.data();
-    const std::uint32_t* const tr = t_row.data();
+    std::uint32_t* const wr = row_of.data();
     // Up: parents first. An animal off the sire side whose parents both have
     // w = 0 has w = 0 and gets no row.
     constexpr std::size_t ahead = 8, row_ahead = 16;  // animals whose parents' rows (row numbers) are fetched early
@@ -442,14 +438,14 @@ bool run_batch(const Batch& b, Work& work) {
       mk[k] = static_cast<std::uint8_t>(mk_k & ~kPending);
       const Parents p = P[k];
       const std::uint32_t rs = wr[p.sire], rd = wr[p.dam];
-      const bool sire_side = mk_k & kSireSide;
-      if (!sire_side && rs == 0 && rd == 0) continue;
+      if (mk_k & kSireSide) {
+        add_mean_of<L>(&W[wr[k] * L], &W[rs * L], &W[rd * L]);
+        continue;
+      }
+      if (rs == 0 && rd == 0) continue;
       wr[k] = static_cast<std::uint32_t>(rows);
       given[given_n++] = k;
-      if (sire_side)
-        mean_of_plus<L>(&W[rows * L], &Tp[tr[k] * L], &W[rs * L], &W[rd * L]);
-      else
-        mean_of<L>(&W[rows * L], &W[rs * L], &W[rd * L]);
+      mean_of<L>(&W[rows * L], &W[rs * L], &W[rd * L]);
       ++rows;
     }
     work.with_w.set_size(given_n);
@@ -464,7 +460,7 @@ bool run_batch(const Batch& b, Work& work) {
       for (;; weight *= 0.5) {
         const Index e = work.terms[next++];
         const Index c = e & ~kLineEnd;
-        const double w = W[w_row[c] * L + static_cast<std::size_t>(x.lane)];
+        const double w = W[work.row[c] * L + static_cast<std::size_t>(x.lane)];
         if (e & kLineEnd) {
           sum += 2.0 * weight * w;
           break;
