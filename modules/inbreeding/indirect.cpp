@@ -282,9 +282,9 @@ class BatchReset {
   Work& w_;
 };
 
-// Runs one batch with `lanes` lanes (kLanes or 1). Returns false when the
-// batch's pedigree is too large for its vectors within the cap; the batch must
-// then be run again one sire at a time.
+// Runs one batch with `lanes` lanes (at least as many as its sires). Returns
+// false when the batch's rows would pass the cap (one lane has none); the
+// batch must then be run again with fewer lanes.
 template <int lanes>
 bool run_batch(const Batch& b, Work& work) {
   constexpr std::size_t L = lanes;
@@ -552,6 +552,18 @@ bool run_batch(const Batch& b, Work& work) {
   return true;
 }
 
+// Runs a batch, or, when its rows would pass the cap, each half of it with
+// half the lanes, down to one sire at a time (which has no cap). A sire's
+// values are the same whatever the number of lanes.
+template <int lanes>
+void run_split(const Index* sires, int count, Work& work) {
+  if (run_batch<lanes>(Batch{sires, count}, work)) return;
+  if constexpr (lanes > 1) {
+    constexpr int half = lanes / 2;
+    for (int i = 0; i < count; i += half) run_split<half>(sires + i, std::min(half, count - i), work);
+  }
+}
+
 }  // namespace
 
 void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::size_t lane_cap) {
@@ -683,9 +695,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
 
   auto run = [&](Work& work, std::size_t b) {
     const std::size_t i = batch_begin[b], j = batch_begin[b + 1];
-    if (!run_batch<kLanes>(Batch{&order[i], static_cast<int>(j - i)}, work)) {
-      for (std::size_t k = i; k < j; ++k) run_batch<1>(Batch{&order[k], 1}, work);
-    }
+    run_split<kLanes>(&order[i], static_cast<int>(j - i), work);
   };
   for (std::size_t r = 0; r + 1 < round_begin.size(); ++r) {
     const std::size_t first = round_begin[r], last = round_begin[r + 1];
