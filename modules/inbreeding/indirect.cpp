@@ -54,6 +54,20 @@
 #include <system_error>
 #include <thread>
 
+// The rows are mapped from the kernel on Linux, except under the address
+// sanitizer, which checks heap blocks only.
+#if defined(__SANITIZE_ADDRESS__)
+#define HALDOR_HEAP_ROWS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HALDOR_HEAP_ROWS 1
+#endif
+#endif
+#if defined(__linux__) && !defined(HALDOR_HEAP_ROWS)
+#define HALDOR_MAPPED_ROWS 1
+#include <sys/mman.h>
+#endif
+
 #include "inbreeding.h"
 #include "progress.h"
 
@@ -142,23 +156,40 @@ struct Shared {
   }
 };
 
-// Rows of w: a buffer that keeps its contents when it grows but does not clear
-// new space (every row is written before it is read). It grows by realloc,
-// which moves a large block by remapping its pages rather than copying them,
-// so a growing buffer never holds its old and new copy at once.
+// Rows of t and w: a buffer that keeps its contents when it grows but does
+// not clear new space (every row is written before it is read). On Linux it
+// is mapped from the kernel and grown by remapping its pages, so it never
+// holds its old and new copy at once and its size is what the largest batch
+// needed, not what the allocator kept of earlier blocks.
 class RowBuffer {
  public:
-  double* data() { return data_.get(); }
+  RowBuffer() = default;
+  RowBuffer(const RowBuffer&) = delete;
+  RowBuffer& operator=(const RowBuffer&) = delete;
+  RowBuffer(RowBuffer&& o) noexcept : data_(o.data_), size_(o.size_), capacity_(o.capacity_) {
+    o.data_ = nullptr;
+    o.size_ = o.capacity_ = 0;
+  }
+  ~RowBuffer() { release(data_, capacity_); }
+  double* data() { return data_; }
   std::size_t size() const { return size_; }
   // Makes room for `n` doubles in all, keeping the first size() of them.
   void reserve(std::size_t n) {
     if (n <= capacity_) return;
-    const std::size_t grown = std::max(n, capacity_ + capacity_ / 2);
-    if (grown > std::numeric_limits<std::size_t>::max() / sizeof(double)) throw std::bad_alloc();
-    void* fresh = std::realloc(data_.get(), grown * sizeof(double));
+    constexpr std::size_t kStep = (std::size_t(1) << 21) / sizeof(double);  // 2 MiB
+    std::size_t grown = std::max(n, capacity_ + capacity_ / 4);
+    if (grown > std::numeric_limits<std::size_t>::max() / sizeof(double) - kStep) throw std::bad_alloc();
+    grown = (grown + kStep - 1) / kStep * kStep;
+#ifdef HALDOR_MAPPED_ROWS
+    void* fresh = data_ ? mremap(data_, capacity_ * sizeof(double), grown * sizeof(double), MREMAP_MAYMOVE)
+                        : mmap(nullptr, grown * sizeof(double), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                               -1, 0);
+    if (fresh == MAP_FAILED) throw std::bad_alloc();
+#else
+    void* fresh = std::realloc(data_, grown * sizeof(double));
     if (!fresh) throw std::bad_alloc();
-    (void)data_.release();
-    data_.reset(static_cast<double*>(fresh));
+#endif
+    data_ = static_cast<double*>(fresh);
     capacity_ = grown;
   }
   void resize(std::size_t n) {  // n within the capacity
@@ -166,10 +197,16 @@ class RowBuffer {
   }
 
  private:
-  struct Free {
-    void operator()(double* p) const { std::free(p); }
-  };
-  std::unique_ptr<double, Free> data_;
+  static void release(double* p, std::size_t capacity) {
+    if (!p) return;
+#ifdef HALDOR_MAPPED_ROWS
+    munmap(p, capacity * sizeof(double));
+#else
+    (void)capacity;
+    std::free(p);
+#endif
+  }
+  double* data_ = nullptr;
   std::size_t size_ = 0, capacity_ = 0;
 };
 
