@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "output.h"
@@ -29,10 +31,6 @@ class LineWriter {
     char tmp[64];
     buf_.append(tmp, static_cast<std::size_t>(format_f6(v, tmp)));
   }
-  void f42(float v) {
-    char tmp[64];
-    buf_.append(tmp, static_cast<std::size_t>(format_f42(static_cast<double>(v), tmp)));
-  }
   void end_line() {
     buf_.push_back('\n');
     if (buf_.size() >= kBlock) flush();
@@ -55,6 +53,40 @@ void CodedPedigree::resize(std::size_t n) {
   dam.assign(n + 1, 0);
   live.assign(n + 1, 1);
   live[0] = 0;
+}
+
+CompletenessText::CompletenessText(const Completeness& pci, std::string_view delim)
+    : pci_(pci), delim_(delim), slots_(kSlots) {}
+
+std::uint64_t CompletenessText::pattern(Code p) const {
+  if (!p) return 0;
+  std::uint32_t counts;
+  std::memcpy(&counts, &pci_.known[4 * static_cast<std::size_t>(p)], sizeof counts);
+  return counts | 0x80000000u;
+}
+
+std::string_view CompletenessText::get(Code sire, Code dam) {
+  const std::uint64_t key = pattern(sire) | pattern(dam) << 32;
+  Slot& slot = slots_[(key * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits)];
+  if (!slot.used || slot.key != key) {
+    float a[10], index[5];
+    pci_.values(sire, dam, a);
+    calcPCI(index, a);
+    slot.text.clear();
+    char tmp[64];
+    auto add = [&](float v) {
+      slot.text.append(delim_);
+      slot.text.append(tmp, static_cast<std::size_t>(format_f42(static_cast<double>(v), tmp)));
+    };
+    for (int g = 0; g < 5; ++g) {
+      add(a[g]);
+      add(a[5 + g]);
+    }
+    for (int g = 0; g < 5; ++g) add(index[g]);
+    slot.key = key;
+    slot.used = true;
+  }
+  return slot.text;
 }
 
 int format_f6(double v, char* out) {
@@ -220,6 +252,8 @@ long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
   long computed = 0;
   {
     LineWriter out(file.get());
+    std::optional<CompletenessText> pci_text;
+    if (options.completeness) pci_text.emplace(pci, delim);
     Progress progress("writing", n);
     for (std::size_t p = 1; p <= n; ++p) {
       progress.update(p);
@@ -246,21 +280,7 @@ long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
       out.f6(1.0 / mendelian_factor(s, d, F));
       out.text(delim);
       out.f6(F[c]);
-      if (options.completeness) {
-        float a[10], index[5];
-        pci.values(s, d, a);
-        calcPCI(index, a);
-        for (int g = 0; g < 5; ++g) {
-          out.text(delim);
-          out.f42(a[g]);
-          out.text(delim);
-          out.f42(a[5 + g]);
-        }
-        for (int g = 0; g < 5; ++g) {
-          out.text(delim);
-          out.f42(index[g]);
-        }
-      }
+      if (pci_text) out.text(pci_text->get(s, d));
       out.end_line();
     }
   }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "frame.h"
@@ -80,6 +81,32 @@ struct Completeness {
 
 // Pedigree completeness index over 1 to 5 generations from the ten values.
 void calcPCI(float pci[5], const float completeness[10]);
+
+// The fifteen completeness columns of a result line (a1s, a1d, ..., a5s, a5d,
+// PCI1 .. PCI5), each after `delim`. They depend only on which parents are
+// known and on the counts of known ancestors of each parent, and most lines
+// of a pedigree share a few such patterns: the text of a pattern is kept in
+// a small table and made again only when a different pattern takes its slot.
+class CompletenessText {
+ public:
+  CompletenessText(const Completeness& pci, std::string_view delim);
+  std::string_view get(Code sire, Code dam);
+
+ private:
+  // A parent's four counts (each at most 16), with the top bit set when the
+  // parent is known at all.
+  std::uint64_t pattern(Code p) const;
+  static constexpr int kSlotBits = 12;
+  static constexpr std::size_t kSlots = std::size_t(1) << kSlotBits;
+  struct Slot {
+    std::uint64_t key = 0;
+    bool used = false;
+    std::string text;
+  };
+  const Completeness& pci_;
+  std::string delim_;
+  std::vector<Slot> slots_;
+};
 
 // Writes `v` as printf's "%f" would, into `out` (at least 32 bytes). Returns
 // the number of characters.

@@ -54,6 +54,20 @@
 #include <system_error>
 #include <thread>
 
+// The rows are mapped from the kernel on Linux, except under the address
+// sanitizer, which checks heap blocks only.
+#if defined(__SANITIZE_ADDRESS__)
+#define HALDOR_HEAP_ROWS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HALDOR_HEAP_ROWS 1
+#endif
+#endif
+#if defined(__linux__) && !defined(HALDOR_HEAP_ROWS)
+#define HALDOR_MAPPED_ROWS 1
+#include <sys/mman.h>
+#endif
+
 #include "inbreeding.h"
 #include "progress.h"
 
@@ -142,23 +156,40 @@ struct Shared {
   }
 };
 
-// Rows of w: a buffer that keeps its contents when it grows but does not clear
-// new space (every row is written before it is read). It grows by realloc,
-// which moves a large block by remapping its pages rather than copying them,
-// so a growing buffer never holds its old and new copy at once.
+// Rows of t and w: a buffer that keeps its contents when it grows but does
+// not clear new space (every row is written before it is read). On Linux it
+// is mapped from the kernel and grown by remapping its pages, so it never
+// holds its old and new copy at once and its size is what the largest batch
+// needed, not what the allocator kept of earlier blocks.
 class RowBuffer {
  public:
-  double* data() { return data_.get(); }
+  RowBuffer() = default;
+  RowBuffer(const RowBuffer&) = delete;
+  RowBuffer& operator=(const RowBuffer&) = delete;
+  RowBuffer(RowBuffer&& o) noexcept : data_(o.data_), size_(o.size_), capacity_(o.capacity_) {
+    o.data_ = nullptr;
+    o.size_ = o.capacity_ = 0;
+  }
+  ~RowBuffer() { release(data_, capacity_); }
+  double* data() { return data_; }
   std::size_t size() const { return size_; }
   // Makes room for `n` doubles in all, keeping the first size() of them.
   void reserve(std::size_t n) {
     if (n <= capacity_) return;
-    const std::size_t grown = std::max(n, capacity_ + capacity_ / 2);
-    if (grown > std::numeric_limits<std::size_t>::max() / sizeof(double)) throw std::bad_alloc();
-    void* fresh = std::realloc(data_.get(), grown * sizeof(double));
+    constexpr std::size_t kStep = (std::size_t(1) << 21) / sizeof(double);  // 2 MiB
+    std::size_t grown = std::max(n, capacity_ + capacity_ / 4);
+    if (grown > std::numeric_limits<std::size_t>::max() / sizeof(double) - kStep) throw std::bad_alloc();
+    grown = (grown + kStep - 1) / kStep * kStep;
+#ifdef HALDOR_MAPPED_ROWS
+    void* fresh = data_ ? mremap(data_, capacity_ * sizeof(double), grown * sizeof(double), MREMAP_MAYMOVE)
+                        : mmap(nullptr, grown * sizeof(double), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                               -1, 0);
+    if (fresh == MAP_FAILED) throw std::bad_alloc();
+#else
+    void* fresh = std::realloc(data_, grown * sizeof(double));
     if (!fresh) throw std::bad_alloc();
-    (void)data_.release();
-    data_.reset(static_cast<double*>(fresh));
+#endif
+    data_ = static_cast<double*>(fresh);
     capacity_ = grown;
   }
   void resize(std::size_t n) {  // n within the capacity
@@ -166,11 +197,47 @@ class RowBuffer {
   }
 
  private:
-  struct Free {
-    void operator()(double* p) const { std::free(p); }
-  };
-  std::unique_ptr<double, Free> data_;
+  static void release(double* p, std::size_t capacity) {
+    if (!p) return;
+#ifdef HALDOR_MAPPED_ROWS
+    munmap(p, capacity * sizeof(double));
+#else
+    (void)capacity;
+    std::free(p);
+#endif
+  }
+  double* data_ = nullptr;
   std::size_t size_ = 0, capacity_ = 0;
+};
+
+// A list of core indices that keeps its room from batch to batch and leaves
+// new room uninitialised: the scans fill it through a local pointer and
+// count, growing it when it is full.
+class IndexList {
+ public:
+  Index* data() { return p_.get(); }
+  const Index* begin() const { return p_.get(); }
+  const Index* end() const { return p_.get() + n_; }
+  std::size_t size() const { return n_; }
+  std::size_t capacity() const { return cap_; }
+  Index back() const { return p_[n_ - 1]; }
+  void clear() { n_ = 0; }
+  void set_size(std::size_t n) { n_ = n; }  // n within the capacity
+  // Makes room for at least `want` entries, keeping the first size() of them.
+  Index* reserve(std::size_t want) {
+    if (want > cap_) {
+      const std::size_t grown = std::max({want, 2 * cap_, std::size_t(1024)});
+      std::unique_ptr<Index[]> fresh(new Index[grown]);
+      if (n_) std::memcpy(fresh.get(), p_.get(), n_ * sizeof(Index));
+      p_ = std::move(fresh);
+      cap_ = grown;
+    }
+    return p_.get();
+  }
+
+ private:
+  std::unique_ptr<Index[]> p_;
+  std::size_t n_ = 0, cap_ = 0;
 };
 
 // A dam's maternal line being followed down.
@@ -186,35 +253,45 @@ constexpr int kLines = 16;  // lines followed in turn
 struct Work {
   Shared& shared;
   std::vector<std::uint8_t> mark;    // by core index
-  std::vector<std::uint32_t> t_row;  // row of t by core index (0: none)
-  std::vector<std::uint32_t> w_row;  // row of w by core index (0: none, w = 0)
-  std::vector<Index> side;           // the batch's sire side, youngest first
-  std::vector<Index> with_w;         // core indices given a row of w
-  std::vector<Index> pending;        // needed animals to fill in, youngest first
-  std::vector<double> T;
-  RowBuffer W;
+  std::vector<std::uint32_t> row;    // row of t or w by core index (0: none, w = 0)
+  IndexList side;                    // the batch's sire side, youngest first
+  IndexList with_w;                  // core indices given a row of w
+  IndexList pending;                 // needed animals to fill in, youngest first
+  RowBuffer rows;  // t of the sire side, then w in place of it, then w of other animals
   std::vector<Index> terms;
   std::vector<Mating> matings;
   Line line[kLines];
 
   explicit Work(Shared& s)
-      : shared(s), mark(s.parents.size(), 0), t_row(s.parents.size(), 0), w_row(s.parents.size(), 0) {}
+      : shared(s), mark(s.parents.size(), 0), row(s.parents.size(), 0) {}
 };
 
 // Row operations over the lanes, with parameters that the compiler may take
 // as not overlapping (so it can use vector instructions).
 template <std::size_t L>
 inline void add_to(double* __restrict row, const double* __restrict x) {
-  for (std::size_t l = 0; l < L; ++l) row[l] += x[l];
+  if constexpr (L % 2 == 0) {
+    // Two lanes at a time: once inlined the compiler no longer sees that the
+    // rows do not overlap and would add one lane at a time.
+    typedef double Pair __attribute__((vector_size(16)));
+    for (std::size_t l = 0; l < L; l += 2) {
+      Pair a, b;
+      std::memcpy(&a, row + l, sizeof a);
+      std::memcpy(&b, x + l, sizeof b);
+      a += b;
+      std::memcpy(row + l, &a, sizeof a);
+    }
+  } else {
+    for (std::size_t l = 0; l < L; ++l) row[l] += x[l];
+  }
 }
 template <std::size_t L>
 inline void mean_of(double* __restrict w, const double* __restrict ws, const double* __restrict wd) {
   for (std::size_t l = 0; l < L; ++l) w[l] = 0.5 * (ws[l] + wd[l]);
 }
 template <std::size_t L>
-inline void mean_of_plus(double* __restrict w, const double* __restrict t, const double* __restrict ws,
-                         const double* __restrict wd) {
-  for (std::size_t l = 0; l < L; ++l) w[l] = t[l] + 0.5 * (ws[l] + wd[l]);
+inline void add_mean_of(double* __restrict w, const double* __restrict ws, const double* __restrict wd) {
+  for (std::size_t l = 0; l < L; ++l) w[l] += 0.5 * (ws[l] + wd[l]);
 }
 
 struct Batch {
@@ -229,13 +306,12 @@ class BatchReset {
   BatchReset(const BatchReset&) = delete;
   BatchReset& operator=(const BatchReset&) = delete;
   ~BatchReset() {
-    for (Index c : w_.side) w_.t_row[c] = 0;
-    for (Index c : w_.with_w) w_.w_row[c] = 0;
+    for (Index c : w_.side) w_.row[c] = 0;
+    for (Index c : w_.with_w) w_.row[c] = 0;
     if (hi >= lo) std::memset(&w_.mark[lo], 0, hi - lo + 1);
     w_.mark[0] = 0;
     w_.side.clear();
     w_.with_w.clear();
-    w_.pending.clear();
   }
   Index lo = 1, hi = 0;  // marks may be set in lo .. hi (and at 0)
 
@@ -243,19 +319,17 @@ class BatchReset {
   Work& w_;
 };
 
-// Runs one batch with `lanes` lanes (kLanes or 1). Returns false when the
-// batch's pedigree is too large for its vectors within the cap; the batch must
-// then be run again one sire at a time.
+// Runs one batch with `lanes` lanes (at least as many as its sires). Returns
+// false when the batch's rows would pass the cap (one lane has none); the
+// batch must then be run again with fewer lanes.
 template <int lanes>
 bool run_batch(const Batch& b, Work& work) {
   constexpr std::size_t L = lanes;
   Shared& shared = work.shared;
   const std::vector<Parents>& par = shared.parents;
   std::uint8_t* const mark = work.mark.data();
-  std::vector<std::uint32_t>& t_row = work.t_row;
-  std::vector<std::uint32_t>& w_row = work.w_row;
-  std::vector<double>& T = work.T;
-  RowBuffer& Wbuf = work.W;
+  std::vector<std::uint32_t>& row_of = work.row;
+  RowBuffer& Wbuf = work.rows;
   BatchReset reset(work);
 
   // The sire side: the sires and their ancestors, youngest first.
@@ -268,39 +342,78 @@ bool run_batch(const Batch& b, Work& work) {
   // Lines end below the smallest code of the sire side, which need not be
   // the code of its smallest index.
   Code oldest_code = std::numeric_limits<Code>::max();
-  for (Index k = top; (k = marked_down(mark, k, kSireSide, 1)) > 0; --k) {
-    work.side.push_back(k);
-    oldest_code = std::min(oldest_code, shared.code[k]);
-    mark[par[k].sire] |= kSireSide;
-    mark[par[k].dam] |= kSireSide;
+  {
+    // Local pointers, as in the scans below.
+    IndexList& side = work.side;
+    Index* out = side.reserve(1024);
+    std::size_t n = 0;
+    const Parents* const P = par.data();
+    const Code* const code = shared.code.data();
+    for (Index k = top; (k = marked_down(mark, k, kSireSide, 1)) > 0; --k) {
+      if (n == side.capacity()) {
+        side.set_size(n);
+        out = side.reserve(n + 1);
+      }
+      out[n++] = k;
+      oldest_code = std::min(oldest_code, code[k]);
+      mark[P[k].sire] |= kSireSide;
+      mark[P[k].dam] |= kSireSide;
+    }
+    side.set_size(n);
   }
   const Index oldest = work.side.back();
   reset.lo = oldest;
   const std::size_t m = work.side.size() + 1;  // rows of t, row 0 a scratch row
-  if (lanes > 1 && 2 * m * L * sizeof(double) > shared.cap) return false;
-  for (std::size_t i = 0; i < work.side.size(); ++i) t_row[work.side[i]] = static_cast<std::uint32_t>(i + 1);
+  if (lanes > 1 && m * L * sizeof(double) > shared.cap) return false;
+  for (std::size_t i = 0; i < work.side.size(); ++i) row_of[work.side.data()[i]] = static_cast<std::uint32_t>(i + 1);
 
-  // t = T' e_s, youngest first, then D t.
-  T.assign(m * L, 0.0);
-  for (int i = 0; i < b.count; ++i) T[t_row[b.sires[i]] * L + static_cast<std::size_t>(i)] = 1.0;
-  for (const Index k : work.side) {
-    const Parents p = par[k];
-    double* __restrict t = &T[t_row[k] * L];
-    double* ts = &T[t_row[p.sire] * L];
-    double* td = &T[t_row[p.dam] * L];
-    const double D = factor(shared.coreF, p);
-    double half[lanes];
-    for (std::size_t l = 0; l < L; ++l) half[l] = 0.5 * t[l];
-    for (std::size_t l = 0; l < L; ++l) t[l] *= D;
-    add_to<L>(ts, half);  // ts and td are the same row when both parents are unknown
-    add_to<L>(td, half);
+  // t = T' e_s, youngest first, then D t. Row 0 takes what unknown parents
+  // would receive.
+  Wbuf.reserve(m * L);
+  Wbuf.resize(m * L);
+  std::fill_n(Wbuf.data(), m * L, 0.0);
+  double* const Tp = Wbuf.data();
+  for (int i = 0; i < b.count; ++i) Tp[row_of[b.sires[i]] * L + static_cast<std::size_t>(i)] = 1.0;
+  {
+    // The parents' rows lie anywhere in T: they are fetched a few animals
+    // ahead, and their row numbers and F a few more ahead.
+    constexpr std::size_t ahead = 8, row_ahead = 16;
+    const std::size_t count = work.side.size();
+    const Index* const side = work.side.data();
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i + row_ahead < count) {
+        const Parents q = par[side[i + row_ahead]];
+        __builtin_prefetch(&row_of[q.sire]);
+        __builtin_prefetch(&row_of[q.dam]);
+        __builtin_prefetch(&shared.coreF[q.sire]);
+        __builtin_prefetch(&shared.coreF[q.dam]);
+      }
+      if (i + ahead < count) {
+        const Parents q = par[side[i + ahead]];
+        __builtin_prefetch(&Tp[row_of[q.sire] * L], 1);
+        __builtin_prefetch(&Tp[row_of[q.dam] * L], 1);
+        if (L > 8) {
+          __builtin_prefetch(&Tp[row_of[q.sire] * L + 8], 1);
+          __builtin_prefetch(&Tp[row_of[q.dam] * L + 8], 1);
+        }
+      }
+      const Index k = side[i];
+      const Parents p = par[k];
+      double* __restrict t = &Tp[row_of[k] * L];
+      const double D = factor(shared.coreF, p);
+      double half[lanes];
+      for (std::size_t l = 0; l < L; ++l) half[l] = 0.5 * t[l];
+      for (std::size_t l = 0; l < L; ++l) t[l] *= D;
+      add_to<L>(&Tp[row_of[p.sire] * L], half);  // the same row when both parents are unknown
+      add_to<L>(&Tp[row_of[p.dam] * L], half);
+    }
   }
 
   // w = T (D t) over the needed animals, filled in chunk by chunk as the
   // dams' lines name more of them; animals older than the oldest have w = 0.
-  Wbuf.reserve(L);
-  std::fill_n(Wbuf.data(), L, 0.0);  // row 0
-  Wbuf.resize(L);
+  // The sire side's rows keep their t until their w replaces it; other
+  // animals get rows after them. Row 0 is w = 0.
+  std::fill_n(Wbuf.data(), L, 0.0);
   Index newest = 0;  // youngest animal marked pending
   auto need = [&](Index c) {
     if (c < oldest || (mark[c] & kNeeded)) return;
@@ -310,48 +423,69 @@ bool run_batch(const Batch& b, Work& work) {
   auto extend = [&]() {
     if (newest == 0) return true;
     reset.hi = std::max(reset.hi, newest);
-    // Down: the parents of a needed animal are needed.
-    std::vector<Index>& pending = work.pending;
+    // Down: the parents of a needed animal are needed. The arrays are read
+    // through local pointers: the byte stores to the marks could alias
+    // anything, and the compiler would otherwise load every pointer again
+    // after each of them.
+    std::uint8_t* const mk = mark;
+    const Parents* const P = par.data();
+    const Index lo = oldest;
+    IndexList& pending = work.pending;
     pending.clear();
-    for (Index k = newest; (k = marked_down(mark, k, kPending, oldest)) >= oldest; --k) {
-      pending.push_back(k);
-      const Parents p = par[k];
-      if (p.sire >= oldest && !(mark[p.sire] & kNeeded)) mark[p.sire] |= kNeeded | kPending;
-      if (p.dam >= oldest && !(mark[p.dam] & kNeeded)) mark[p.dam] |= kNeeded | kPending;
+    Index* pend = pending.reserve(1024);
+    std::size_t count = 0;
+    for (Index k = newest; (k = marked_down(mk, k, kPending, lo)) >= lo; --k) {
+      if (count == pending.capacity()) {
+        pending.set_size(count);
+        pend = pending.reserve(count + 1);
+      }
+      pend[count++] = k;
+      const Parents p = P[k];
+      if (p.sire >= lo && !(mk[p.sire] & kNeeded)) mk[p.sire] |= kNeeded | kPending;
+      if (p.dam >= lo && !(mk[p.dam] & kNeeded)) mk[p.dam] |= kNeeded | kPending;
     }
     newest = 0;
     std::size_t rows = Wbuf.size() / L;
-    if (lanes > 1 && (m + rows + pending.size()) * L * sizeof(double) > shared.cap) return false;
-    Wbuf.reserve((rows + pending.size()) * L);
+    if (lanes > 1 && (rows + count) * L * sizeof(double) > shared.cap) return false;
+    Wbuf.reserve((rows + count) * L);
+    std::size_t given_n = work.with_w.size();
+    Index* const given = work.with_w.reserve(given_n + count);
     double* const W = Wbuf.data();
+    std::uint32_t* const wr = row_of.data();
     // Up: parents first. An animal off the sire side whose parents both have
     // w = 0 has w = 0 and gets no row.
-    constexpr std::size_t ahead = 8;  // animals whose parents' rows are fetched early
-    const std::size_t count = pending.size();
+    constexpr std::size_t ahead = 8, row_ahead = 16;  // animals whose parents' rows (row numbers) are fetched early
     for (std::size_t j = count; j-- > 0;) {
+      if (j >= row_ahead) {
+        const Parents q = P[pend[j - row_ahead]];
+        __builtin_prefetch(&wr[q.sire]);
+        __builtin_prefetch(&wr[q.dam]);
+      }
       if (j >= ahead) {
-        const Parents q = par[pending[j - ahead]];
-        __builtin_prefetch(&W[w_row[q.sire] * L]);
-        __builtin_prefetch(&W[w_row[q.dam] * L]);
+        const Parents q = P[pend[j - ahead]];
+        __builtin_prefetch(&W[wr[q.sire] * L]);
+        __builtin_prefetch(&W[wr[q.dam] * L]);
         if (L > 8) {
-          __builtin_prefetch(&W[w_row[q.sire] * L + 8]);
-          __builtin_prefetch(&W[w_row[q.dam] * L + 8]);
+          __builtin_prefetch(&W[wr[q.sire] * L + 8]);
+          __builtin_prefetch(&W[wr[q.dam] * L + 8]);
         }
       }
-      const Index k = pending[j];
-      mark[k] &= static_cast<std::uint8_t>(~kPending);
-      const Parents p = par[k];
-      const std::uint32_t rs = w_row[p.sire], rd = w_row[p.dam];
-      const bool sire_side = mark[k] & kSireSide;
-      if (!sire_side && rs == 0 && rd == 0) continue;
-      w_row[k] = static_cast<std::uint32_t>(rows);
-      work.with_w.push_back(k);
-      if (sire_side)
-        mean_of_plus<L>(&W[rows * L], &T[t_row[k] * L], &W[rs * L], &W[rd * L]);
-      else
-        mean_of<L>(&W[rows * L], &W[rs * L], &W[rd * L]);
+      const Index k = pend[j];
+      const std::uint8_t mk_k = mk[k];
+      mk[k] = static_cast<std::uint8_t>(mk_k & ~kPending);
+      const Parents p = P[k];
+      const std::uint32_t rs = wr[p.sire], rd = wr[p.dam];
+      if (mk_k & kSireSide) {
+        add_mean_of<L>(&W[wr[k] * L], &W[rs * L], &W[rd * L]);
+        continue;
+      }
+      if (rs == 0 && rd == 0) continue;
+      wr[k] = static_cast<std::uint32_t>(rows);
+      given[given_n++] = k;
+      mean_of<L>(&W[rows * L], &W[rs * L], &W[rd * L]);
       ++rows;
     }
+    work.with_w.set_size(given_n);
     Wbuf.resize(rows * L);
     return true;
   };
@@ -363,7 +497,7 @@ bool run_batch(const Batch& b, Work& work) {
       for (;; weight *= 0.5) {
         const Index e = work.terms[next++];
         const Index c = e & ~kLineEnd;
-        const double w = W[w_row[c] * L + static_cast<std::size_t>(x.lane)];
+        const double w = W[work.row[c] * L + static_cast<std::size_t>(x.lane)];
         if (e & kLineEnd) {
           sum += 2.0 * weight * w;
           break;
@@ -453,6 +587,18 @@ bool run_batch(const Batch& b, Work& work) {
   if (!extend()) return false;
   evaluate();
   return true;
+}
+
+// Runs a batch, or, when its rows would pass the cap, each half of it with
+// half the lanes, down to one sire at a time (which has no cap). A sire's
+// values are the same whatever the number of lanes.
+template <int lanes>
+void run_split(const Index* sires, int count, Work& work) {
+  if (run_batch<lanes>(Batch{sires, count}, work)) return;
+  if constexpr (lanes > 1) {
+    constexpr int half = lanes / 2;
+    for (int i = 0; i < count; i += half) run_split<half>(sires + i, std::min(half, count - i), work);
+  }
 }
 
 }  // namespace
@@ -586,9 +732,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
 
   auto run = [&](Work& work, std::size_t b) {
     const std::size_t i = batch_begin[b], j = batch_begin[b + 1];
-    if (!run_batch<kLanes>(Batch{&order[i], static_cast<int>(j - i)}, work)) {
-      for (std::size_t k = i; k < j; ++k) run_batch<1>(Batch{&order[k], 1}, work);
-    }
+    run_split<kLanes>(&order[i], static_cast<int>(j - i), work);
   };
   for (std::size_t r = 0; r + 1 < round_begin.size(); ++r) {
     const std::size_t first = round_begin[r], last = round_begin[r + 1];
