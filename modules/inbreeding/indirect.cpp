@@ -6,7 +6,8 @@
 //     built by passing each ancestor's contribution halved to its parents,
 //     ancestors taken youngest first, then scaled by D;
 //   - w = T (D t) gives w_j = A(j, s) = D_j t_j + (w_sire(j) + w_dam(j)) / 2,
-//     ancestors taken oldest first.
+//     ancestors taken oldest first. D_j t_j is read only for w_j, so w_j is
+//     written over it in the same row.
 // The progeny of s out of dam d has F = A(s, d) / 2 = w_d / 2, so both passes
 // run only over the ancestors of s and of his mates; each ancestor is handled
 // once, whatever the number of paths to it. Ancestors older than the oldest
@@ -19,7 +20,11 @@
 // the F of its parents, so a sire can only be handled after the sires of all
 // his ancestors: sires are put into rounds (a sire's round is one more than
 // the last round any of his ancestors' F depends on) and a batch never mixes
-// rounds.
+// rounds. A batch whose rows would pass a memory cap is split into halves
+// with half the lanes, down to single sires. The batches are fixed by the
+// pedigree alone; which sires share a batch may change the last bit of a
+// value (a dam's maternal line, below, stops at the first animal of the
+// batch's sire side), but nothing else does.
 //
 // Only the core of the pedigree, the sires and their ancestors, is walked,
 // in arrays of its own that are small enough to stay in the caches. Any
