@@ -334,7 +334,7 @@ bool run_batch(const Batch& b, Work& work) {
   const std::vector<Parents>& par = shared.parents;
   std::uint8_t* const mark = work.mark.data();
   std::vector<std::uint32_t>& row_of = work.row;
-  RowBuffer& Wbuf = work.rows;
+  RowBuffer& buf = work.rows;  // t of the sire side, then w
   BatchReset reset(work);
 
   // The sire side: the sires and their ancestors, youngest first.
@@ -374,10 +374,10 @@ bool run_batch(const Batch& b, Work& work) {
 
   // t = T' e_s, youngest first, then D t. Row 0 takes what unknown parents
   // would receive.
-  Wbuf.reserve(m * L);
-  Wbuf.resize(m * L);
-  std::fill_n(Wbuf.data(), m * L, 0.0);
-  double* const Tp = Wbuf.data();
+  buf.reserve(m * L);
+  buf.resize(m * L);
+  std::fill_n(buf.data(), m * L, 0.0);
+  double* const Tp = buf.data();
   for (int i = 0; i < b.count; ++i) Tp[row_of[b.sires[i]] * L + static_cast<std::size_t>(i)] = 1.0;
   {
     // The parents' rows lie anywhere in T: they are fetched a few animals
@@ -418,7 +418,7 @@ bool run_batch(const Batch& b, Work& work) {
   // dams' lines name more of them; animals older than the oldest have w = 0.
   // The sire side's rows keep their t until their w replaces it; other
   // animals get rows after them. Row 0 is w = 0.
-  std::fill_n(Wbuf.data(), L, 0.0);
+  std::fill_n(buf.data(), L, 0.0);
   Index newest = 0;  // youngest animal marked pending
   auto need = [&](Index c) {
     if (c < oldest || (mark[c] & kNeeded)) return;
@@ -450,12 +450,12 @@ bool run_batch(const Batch& b, Work& work) {
       if (p.dam >= lo && !(mk[p.dam] & kNeeded)) mk[p.dam] |= kNeeded | kPending;
     }
     newest = 0;
-    std::size_t rows = Wbuf.size() / L;
+    std::size_t rows = buf.size() / L;
     if (lanes > 1 && (rows + count) * L * sizeof(double) > shared.cap) return false;
-    Wbuf.reserve((rows + count) * L);
+    buf.reserve((rows + count) * L);
     std::size_t given_n = work.with_w.size();
     Index* const given = work.with_w.reserve(given_n + count);
-    double* const W = Wbuf.data();
+    double* const W = buf.data();
     std::uint32_t* const wr = row_of.data();
     // Up: parents first. An animal off the sire side whose parents both have
     // w = 0 has w = 0 and gets no row.
@@ -491,11 +491,11 @@ bool run_batch(const Batch& b, Work& work) {
       ++rows;
     }
     work.with_w.set_size(given_n);
-    Wbuf.resize(rows * L);
+    buf.resize(rows * L);
     return true;
   };
   auto evaluate = [&]() {
-    const double* const W = Wbuf.data();
+    const double* const W = buf.data();
     std::size_t next = 0;
     for (const Mating& x : work.matings) {
       double sum = 0.0, weight = 0.5;
