@@ -61,6 +61,13 @@ long code_animal(Run& run, RecordCodes& codes);
 // when memory runs out.
 void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::size_t lane_cap = 0);
 
+// The mating groups of a pedigree: sires that have a mate in common (through
+// progeny with both parents known) are in one group, and so are sires linked
+// through a chain of such mates; a herd or flock whose dams stay in it is one
+// group. By code: the smallest sire code of the animal's group, or the
+// animal's own code when it sired no such progeny.
+std::vector<Code> mating_groups(const CodedPedigree& ped);
+
 // The same coefficients by the tabular method: the relationship matrix of all
 // animals that are parents, filled once when it needs no more than
 // `matrix_budget` bytes, otherwise one matrix of each animal's ancestors per

@@ -20,8 +20,11 @@
 // the F of its parents, so a sire can only be handled after the sires of all
 // his ancestors: sires are put into rounds (a sire's round is one more than
 // the last round any of his ancestors' F depends on) and a batch never mixes
-// rounds. A batch whose rows would pass a memory cap is split into halves
-// with half the lanes, down to single sires. The batches are fixed by the
+// rounds. Within a round, the sires of one mating group (sires linked by
+// mates in common: a herd or flock) are taken together, since they share
+// more of their ancestors than sires taken by code. A batch whose rows would
+// pass a memory cap is split into halves with half the lanes, down to single
+// sires. The batches are fixed by the
 // pedigree alone; which sires share a batch may change the last bit of a
 // value (a dam's maternal line, below, stops at the first animal of the
 // batch's sire side), but nothing else does.
@@ -608,6 +611,34 @@ void run_split(const Index* sires, int count, Work& work) {
 
 }  // namespace
 
+std::vector<Code> mating_groups(const CodedPedigree& ped) {
+  // Union-find over the sires: each dam joins the group of her first mate
+  // to the group of every later one. Joining under the smaller code makes
+  // every group's root its smallest sire.
+  const std::size_t n = ped.size();
+  std::vector<Code> up(n + 1), mate(n + 1, 0);
+  for (std::size_t c = 0; c <= n; ++c) up[c] = static_cast<Code>(c);
+  auto root = [&](Code x) {
+    while (up[x] != x) x = up[x] = up[up[x]];
+    return x;
+  };
+  for (std::size_t c = 1; c <= n; ++c) {
+    const Code s = ped.sire[c], d = ped.dam[c];
+    if (!ped.live[c] || !s || !d) continue;
+    if (!mate[d]) {
+      mate[d] = s;
+      continue;
+    }
+    const Code a = root(mate[d]), b = root(s);
+    if (a < b)
+      up[b] = a;
+    else if (b < a)
+      up[a] = b;
+  }
+  for (std::size_t c = 0; c <= n; ++c) up[c] = root(static_cast<Code>(c));
+  return up;
+}
+
 void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::size_t lane_cap) {
   const std::size_t n = ped.size();
   if (n >= kCoreFlag) throw std::bad_alloc();  // codes and indices must leave their top bit free
@@ -617,8 +648,17 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   Shared shared(ped, F);
   auto mated = [&](std::size_t c) { return ped.live[c] && sire[c] && dam[c]; };
 
-  // Sires of progeny with both parents known, by round, then by code.
-  std::vector<std::pair<std::uint32_t, Code>> sires;
+  // Sires of progeny with both parents known, by round, then by mating
+  // group, then by code.
+  struct Sire {
+    std::uint32_t round;
+    Code group;
+    Code code;
+    bool operator<(const Sire& o) const {
+      return round != o.round ? round < o.round : group != o.group ? group < o.group : code < o.code;
+    }
+  };
+  std::vector<Sire> sires;
   {
     std::vector<std::uint32_t> R(n + 1, 0), P(n + 1, 0);
     std::vector<std::uint8_t> has(n + 1, 0);
@@ -632,7 +672,15 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
       if (mated(c)) has[s] = 1;
     }
     for (std::size_t s = 1; s <= n; ++s)
-      if (has[s]) sires.emplace_back(P[s], static_cast<Code>(s));
+      if (has[s]) sires.push_back(Sire{P[s], 0, static_cast<Code>(s)});
+  }
+  {
+    // The sires of one herd share much more of their ancestry than sires
+    // taken by code, so a batch of them has fewer rows to fill. Where dams
+    // are mated across herds (artificial insemination) most sires fall into
+    // one group and keep their order by code.
+    const std::vector<Code> group = mating_groups(ped);
+    for (Sire& x : sires) x.group = group[x.code];
   }
   std::sort(sires.begin(), sires.end());
 
@@ -699,11 +747,11 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   std::vector<std::uint32_t> round;
   order.reserve(sires.size());
   round.reserve(sires.size());
-  for (const auto& x : sires) {
-    round.push_back(x.first);
-    order.push_back(index[x.second]);
+  for (const Sire& x : sires) {
+    round.push_back(x.round);
+    order.push_back(index[x.code]);
   }
-  std::vector<std::pair<std::uint32_t, Code>>().swap(sires);
+  std::vector<Sire>().swap(sires);
   std::vector<Index>().swap(index);
 
   shared.cap = lane_cap ? lane_cap : std::max<std::size_t>(std::size_t(64) << 20, 4 * n);

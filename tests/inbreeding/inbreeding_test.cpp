@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <random>
+#include <set>
 
 #include "test_util.h"
 
@@ -67,8 +68,9 @@ CodedPedigree random_pedigree(unsigned seed, std::size_t n, std::size_t founders
 }
 
 // Population structures the default method must handle alike. Herds: each
-// herd uses its own young males as sires and now and then buys one from
-// another herd (natural service). Popular: a few sires with most of the
+// herd uses its own young males as sires and now and then buys a young one
+// from another herd (natural service: the herds are separate mating groups,
+// their animals interleaved in code order). Popular: a few sires with most of the
 // progeny across the whole population (artificial insemination). Narrow: a
 // small population over many generations (deep, much inbreeding).
 enum class Structure { kHerds, kPopular, kNarrow };
@@ -78,6 +80,7 @@ CodedPedigree structured_pedigree(Structure kind, unsigned seed, std::size_t n) 
   const std::size_t herds = kind == Structure::kHerds ? 6 : 1;
   std::vector<std::vector<Code>> males(herds), females(herds);
   std::vector<Animal> animals(n, Animal{0, 0});
+  std::vector<bool> sired(n + 1, false);
   for (std::size_t i = 1; i <= n; ++i) {
     const std::size_t herd = rng() % herds;
     Animal& a = animals[i - 1];
@@ -88,8 +91,16 @@ CodedPedigree structured_pedigree(Structure kind, unsigned seed, std::size_t n) 
     };
     switch (kind) {
       case Structure::kHerds: {
-        const std::size_t from = rng() % 8 == 0 ? rng() % herds : herd;  // bought in
-        a.sire = recent(males[from], 3);
+        if (rng() % 8 == 0) {
+          // A young male bought in from another herd, before he has been
+          // used there, moves to this one.
+          std::vector<Code>& other = males[rng() % herds];
+          if (&other != &males[herd] && !other.empty() && !sired[other.back()]) {
+            males[herd].push_back(other.back());
+            other.pop_back();
+          }
+        }
+        a.sire = recent(males[herd], 3);
         a.dam = recent(females[herd], 12);
         break;
       }
@@ -105,6 +116,7 @@ CodedPedigree structured_pedigree(Structure kind, unsigned seed, std::size_t n) 
     }
     if (rng() % 25 == 0) a.sire = 0;
     if (rng() % 25 == 0) a.dam = 0;
+    sired[a.sire] = true;
     (rng() % 2 ? males[herd] : females[herd]).push_back(static_cast<Code>(i));
   }
   return make(animals);
@@ -160,7 +172,32 @@ TEST(Inbreeding, MethodsAgreeWithBruteForceOnEveryPopulationStructure) {
       const CodedPedigree ped = structured_pedigree(kind, seed, 300 + 100 * seed);
       expect_all_methods(ped, "structure " + std::to_string(static_cast<int>(kind)) + " seed " +
                                   std::to_string(seed));
+      if (kind == Structure::kHerds) {
+        // Several groups, so the batches are not taken in code order.
+        const std::vector<Code> group = mating_groups(ped);
+        std::set<Code> named;
+        for (std::size_t c = 1; c <= ped.size(); ++c)
+          if (ped.sire[c] && ped.dam[c]) named.insert(group[ped.sire[c]]);
+        EXPECT_GE(named.size(), 4u) << "seed " << seed;
+      }
     }
+}
+
+TEST(Inbreeding, MatingGroupsJoinSiresThroughCommonMates) {
+  // Herd one: sire 1 on dams 2 and 6, then his son 5 on dam 2. Herd two:
+  // sire 3 on dam 4. Sire 9 and dam 10 (progeny 11) make a group of their
+  // own; 12 has an unknown dam and 13 an unknown sire, so they join nothing.
+  // Last, 14, a son of 3 bought into herd one, joins it through dam 6.
+  const CodedPedigree ped = make({{0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 2}, {0, 0}, {1, 6}, {3, 4}, {0, 0},
+                                  {0, 0}, {9, 10}, {3, 0}, {0, 4}, {3, 4}, {5, 2}, {14, 6}});
+  const std::vector<Code> group = mating_groups(ped);
+  EXPECT_EQ(group[1], 1u);
+  EXPECT_EQ(group[5], 1u);
+  EXPECT_EQ(group[14], 1u);
+  EXPECT_EQ(group[3], 3u);
+  EXPECT_EQ(group[9], 9u);
+  EXPECT_EQ(group[2], 2u);  // dams and animals without progeny name themselves
+  EXPECT_EQ(group[12], 12u);
 }
 
 TEST(Inbreeding, DocumentedMatings) {
