@@ -272,13 +272,12 @@ struct Work {
       : shared(s), mark(s.parents.size(), 0), row(s.parents.size(), 0) {}
 };
 
-// Row operations over the lanes, with parameters that the compiler may take
-// as not overlapping (so it can use vector instructions).
+// Row operations over the lanes, two lanes at a time: once inlined, the
+// compiler no longer sees that the rows do not overlap and would otherwise
+// take one lane at a time.
 template <std::size_t L>
 inline void add_to(double* __restrict row, const double* __restrict x) {
   if constexpr (L % 2 == 0) {
-    // Two lanes at a time: once inlined the compiler no longer sees that the
-    // rows do not overlap and would add one lane at a time.
     typedef double Pair __attribute__((vector_size(16)));
     for (std::size_t l = 0; l < L; l += 2) {
       Pair a, b;
@@ -293,11 +292,34 @@ inline void add_to(double* __restrict row, const double* __restrict x) {
 }
 template <std::size_t L>
 inline void mean_of(double* __restrict w, const double* __restrict ws, const double* __restrict wd) {
-  for (std::size_t l = 0; l < L; ++l) w[l] = 0.5 * (ws[l] + wd[l]);
+  if constexpr (L % 2 == 0) {
+    typedef double Pair __attribute__((vector_size(16)));
+    for (std::size_t l = 0; l < L; l += 2) {
+      Pair a, b;
+      std::memcpy(&a, ws + l, sizeof a);
+      std::memcpy(&b, wd + l, sizeof b);
+      a = 0.5 * (a + b);
+      std::memcpy(w + l, &a, sizeof a);
+    }
+  } else {
+    for (std::size_t l = 0; l < L; ++l) w[l] = 0.5 * (ws[l] + wd[l]);
+  }
 }
 template <std::size_t L>
 inline void add_mean_of(double* __restrict w, const double* __restrict ws, const double* __restrict wd) {
-  for (std::size_t l = 0; l < L; ++l) w[l] += 0.5 * (ws[l] + wd[l]);
+  if constexpr (L % 2 == 0) {
+    typedef double Pair __attribute__((vector_size(16)));
+    for (std::size_t l = 0; l < L; l += 2) {
+      Pair a, b, c;
+      std::memcpy(&a, ws + l, sizeof a);
+      std::memcpy(&b, wd + l, sizeof b);
+      std::memcpy(&c, w + l, sizeof c);
+      c += 0.5 * (a + b);
+      std::memcpy(w + l, &c, sizeof c);
+    }
+  } else {
+    for (std::size_t l = 0; l < L; ++l) w[l] += 0.5 * (ws[l] + wd[l]);
+  }
 }
 
 struct Batch {
@@ -361,6 +383,7 @@ bool run_batch(const Batch& b, Work& work) {
         out = side.reserve(n + 1);
       }
       out[n++] = k;
+      mark[k] |= kNeeded;  // its w is filled in with the rest of the side
       oldest_code = std::min(oldest_code, code[k]);
       mark[P[k].sire] |= kSireSide;
       mark[P[k].dam] |= kSireSide;
@@ -415,11 +438,37 @@ bool run_batch(const Batch& b, Work& work) {
     }
   }
 
-  // w = T (D t) over the needed animals, filled in chunk by chunk as the
-  // dams' lines name more of them; animals older than the oldest have w = 0.
-  // The sire side's rows keep their t until their w replaces it; other
-  // animals get rows after them. Row 0 is w = 0.
+  // w = T (D t), first over the whole sire side, oldest first (its
+  // ancestors are all on the side), each w written over its D t; then over
+  // the other animals the dams' lines need, filled in chunk by chunk as the
+  // lines name more of them. Animals older than the oldest have w = 0; other
+  // animals get rows after the side's. Row 0 is w = 0.
   std::fill_n(buf.data(), L, 0.0);
+  {
+    constexpr std::size_t ahead = 8, row_ahead = 16;
+    const Index* const side = work.side.data();
+    const Parents* const P = par.data();
+    const std::uint32_t* const wr = row_of.data();
+    double* const W = buf.data();
+    for (std::size_t i = work.side.size(); i-- > 0;) {
+      if (i >= row_ahead) {
+        const Parents q = P[side[i - row_ahead]];
+        __builtin_prefetch(&wr[q.sire]);
+        __builtin_prefetch(&wr[q.dam]);
+      }
+      if (i >= ahead) {
+        const Parents q = P[side[i - ahead]];
+        __builtin_prefetch(&W[wr[q.sire] * L]);
+        __builtin_prefetch(&W[wr[q.dam] * L]);
+        if (L > 8) {
+          __builtin_prefetch(&W[wr[q.sire] * L + 8]);
+          __builtin_prefetch(&W[wr[q.dam] * L + 8]);
+        }
+      }
+      const Parents p = P[side[i]];
+      add_mean_of<L>(&W[(i + 1) * L], &W[wr[p.sire] * L], &W[wr[p.dam] * L]);
+    }
+  }
   Index newest = 0;  // youngest animal marked pending
   auto need = [&](Index c) {
     if (c < oldest || (mark[c] & kNeeded)) return;
@@ -481,10 +530,6 @@ bool run_batch(const Batch& b, Work& work) {
       mk[k] = static_cast<std::uint8_t>(mk_k & ~kPending);
       const Parents p = P[k];
       const std::uint32_t rs = wr[p.sire], rd = wr[p.dam];
-      if (mk_k & kSireSide) {
-        add_mean_of<L>(&W[wr[k] * L], &W[rs * L], &W[rd * L]);
-        continue;
-      }
       if (rs == 0 && rd == 0) continue;
       wr[k] = static_cast<std::uint32_t>(rows);
       given[given_n++] = k;
