@@ -322,6 +322,30 @@ inline void add_mean_of(double* __restrict w, const double* __restrict ws, const
   }
 }
 
+// A pass that fills w parents first, at position j of `list` and going
+// down, fetches early the rows of the parents of the animal a few places on,
+// and their row numbers a few more places on: the rows lie anywhere in the
+// buffer.
+template <std::size_t L>
+inline void fetch_parents_ahead(const Parents* P, const Index* list, std::size_t j, const std::uint32_t* wr,
+                                const double* W) {
+  constexpr std::size_t ahead = 8, row_ahead = 16;
+  if (j >= row_ahead) {
+    const Parents q = P[list[j - row_ahead]];
+    __builtin_prefetch(&wr[q.sire]);
+    __builtin_prefetch(&wr[q.dam]);
+  }
+  if (j >= ahead) {
+    const Parents q = P[list[j - ahead]];
+    __builtin_prefetch(&W[wr[q.sire] * L]);
+    __builtin_prefetch(&W[wr[q.dam] * L]);
+    if (L > 8) {
+      __builtin_prefetch(&W[wr[q.sire] * L + 8]);
+      __builtin_prefetch(&W[wr[q.dam] * L + 8]);
+    }
+  }
+}
+
 struct Batch {
   const Index* sires;
   int count;
@@ -445,26 +469,12 @@ bool run_batch(const Batch& b, Work& work) {
   // animals get rows after the side's. Row 0 is w = 0.
   std::fill_n(buf.data(), L, 0.0);
   {
-    constexpr std::size_t ahead = 8, row_ahead = 16;
     const Index* const side = work.side.data();
     const Parents* const P = par.data();
     const std::uint32_t* const wr = row_of.data();
     double* const W = buf.data();
     for (std::size_t i = work.side.size(); i-- > 0;) {
-      if (i >= row_ahead) {
-        const Parents q = P[side[i - row_ahead]];
-        __builtin_prefetch(&wr[q.sire]);
-        __builtin_prefetch(&wr[q.dam]);
-      }
-      if (i >= ahead) {
-        const Parents q = P[side[i - ahead]];
-        __builtin_prefetch(&W[wr[q.sire] * L]);
-        __builtin_prefetch(&W[wr[q.dam] * L]);
-        if (L > 8) {
-          __builtin_prefetch(&W[wr[q.sire] * L + 8]);
-          __builtin_prefetch(&W[wr[q.dam] * L + 8]);
-        }
-      }
+      fetch_parents_ahead<L>(P, side, i, wr, W);
       const Parents p = P[side[i]];
       add_mean_of<L>(&W[(i + 1) * L], &W[wr[p.sire] * L], &W[wr[p.dam] * L]);
     }
@@ -509,22 +519,8 @@ bool run_batch(const Batch& b, Work& work) {
     std::uint32_t* const wr = row_of.data();
     // Up: parents first. An animal off the sire side whose parents both have
     // w = 0 has w = 0 and gets no row.
-    constexpr std::size_t ahead = 8, row_ahead = 16;  // animals whose parents' rows (row numbers) are fetched early
     for (std::size_t j = count; j-- > 0;) {
-      if (j >= row_ahead) {
-        const Parents q = P[pend[j - row_ahead]];
-        __builtin_prefetch(&wr[q.sire]);
-        __builtin_prefetch(&wr[q.dam]);
-      }
-      if (j >= ahead) {
-        const Parents q = P[pend[j - ahead]];
-        __builtin_prefetch(&W[wr[q.sire] * L]);
-        __builtin_prefetch(&W[wr[q.dam] * L]);
-        if (L > 8) {
-          __builtin_prefetch(&W[wr[q.sire] * L + 8]);
-          __builtin_prefetch(&W[wr[q.dam] * L + 8]);
-        }
-      }
+      fetch_parents_ahead<L>(P, pend, j, wr, W);
       const Index k = pend[j];
       const std::uint8_t mk_k = mk[k];
       mk[k] = static_cast<std::uint8_t>(mk_k & ~kPending);
