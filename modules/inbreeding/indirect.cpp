@@ -275,17 +275,18 @@ struct Work {
 // Row operations over the lanes, two lanes at a time: once inlined, the
 // compiler no longer sees that the rows do not overlap and would otherwise
 // take one lane at a time.
+typedef double Pair __attribute__((vector_size(16)));
+inline Pair load_pair(const double* p) {
+  Pair a;
+  std::memcpy(&a, p, sizeof a);
+  return a;
+}
+inline void store_pair(double* p, Pair a) { std::memcpy(p, &a, sizeof a); }
+
 template <std::size_t L>
 inline void add_to(double* __restrict row, const double* __restrict x) {
   if constexpr (L % 2 == 0) {
-    typedef double Pair __attribute__((vector_size(16)));
-    for (std::size_t l = 0; l < L; l += 2) {
-      Pair a, b;
-      std::memcpy(&a, row + l, sizeof a);
-      std::memcpy(&b, x + l, sizeof b);
-      a += b;
-      std::memcpy(row + l, &a, sizeof a);
-    }
+    for (std::size_t l = 0; l < L; l += 2) store_pair(row + l, load_pair(row + l) + load_pair(x + l));
   } else {
     for (std::size_t l = 0; l < L; ++l) row[l] += x[l];
   }
@@ -293,14 +294,7 @@ inline void add_to(double* __restrict row, const double* __restrict x) {
 template <std::size_t L>
 inline void mean_of(double* __restrict w, const double* __restrict ws, const double* __restrict wd) {
   if constexpr (L % 2 == 0) {
-    typedef double Pair __attribute__((vector_size(16)));
-    for (std::size_t l = 0; l < L; l += 2) {
-      Pair a, b;
-      std::memcpy(&a, ws + l, sizeof a);
-      std::memcpy(&b, wd + l, sizeof b);
-      a = 0.5 * (a + b);
-      std::memcpy(w + l, &a, sizeof a);
-    }
+    for (std::size_t l = 0; l < L; l += 2) store_pair(w + l, 0.5 * (load_pair(ws + l) + load_pair(wd + l)));
   } else {
     for (std::size_t l = 0; l < L; ++l) w[l] = 0.5 * (ws[l] + wd[l]);
   }
@@ -308,15 +302,8 @@ inline void mean_of(double* __restrict w, const double* __restrict ws, const dou
 template <std::size_t L>
 inline void add_mean_of(double* __restrict w, const double* __restrict ws, const double* __restrict wd) {
   if constexpr (L % 2 == 0) {
-    typedef double Pair __attribute__((vector_size(16)));
-    for (std::size_t l = 0; l < L; l += 2) {
-      Pair a, b, c;
-      std::memcpy(&a, ws + l, sizeof a);
-      std::memcpy(&b, wd + l, sizeof b);
-      std::memcpy(&c, w + l, sizeof c);
-      c += 0.5 * (a + b);
-      std::memcpy(w + l, &c, sizeof c);
-    }
+    for (std::size_t l = 0; l < L; l += 2)
+      store_pair(w + l, load_pair(w + l) + 0.5 * (load_pair(ws + l) + load_pair(wd + l)));
   } else {
     for (std::size_t l = 0; l < L; ++l) w[l] += 0.5 * (ws[l] + wd[l]);
   }
