@@ -96,9 +96,11 @@ struct Parents {
 };
 
 // Any animal, as seen from its progeny: a core animal's index (with
-// kCoreFlag) or the core index of its sire (its dam is read from the
-// pedigree).
-using Link = Index;
+// kCoreFlag) or the core index of its sire, and the code of its dam.
+struct Link {
+  Index sire_or_self;
+  Code dam;
+};
 
 double factor(const std::vector<double>& coreF, const Parents& x) {
   const double fs = coreF[x.sire], fd = coreF[x.dam];  // coreF[0] is 0
@@ -158,7 +160,7 @@ struct Shared {
   Shared(const CodedPedigree& p, std::vector<double>& f) : ped(p), F(f) {}
   void set_F(Code c, double f) {
     F[c] = f;
-    if (link[c] & kCoreFlag) coreF[link[c] & ~kCoreFlag] = f;
+    if (link[c].sire_or_self & kCoreFlag) coreF[link[c].sire_or_self & ~kCoreFlag] = f;
   }
 };
 
@@ -570,7 +572,6 @@ bool run_batch(const Batch& b, Work& work) {
     ln.x = shared.ped.dam[animal];
     ln.terms.clear();
     __builtin_prefetch(&shared.link[ln.x]);
-    __builtin_prefetch(&shared.ped.dam[ln.x]);
     return true;
   };
   int active = 0;
@@ -587,21 +588,20 @@ bool run_batch(const Batch& b, Work& work) {
       Index end = 0;
       bool finished = true;
       if (ln.x >= oldest_code) {
-        Index l = shared.link[ln.x];
-        if (l & kCoreFlag) {
+        Link l = shared.link[ln.x];
+        if (l.sire_or_self & kCoreFlag) {
           // A core animal off the sire side: her line goes on through her
           // sire and dam.
-          const Index c = l & ~kCoreFlag;
-          if (!(mark[c] & kSireSide)) l = par[c].sire;
+          const Index c = l.sire_or_self & ~kCoreFlag;
+          if (!(mark[c] & kSireSide)) l.sire_or_self = par[c].sire;
         }
-        if (l & kCoreFlag) {
-          end = l & ~kCoreFlag;
+        if (l.sire_or_self & kCoreFlag) {
+          end = l.sire_or_self & ~kCoreFlag;
         } else {
-          need(l);
-          ln.terms.push_back(l);
-          ln.x = shared.ped.dam[ln.x];
+          need(l.sire_or_self);
+          ln.terms.push_back(l.sire_or_self);
+          ln.x = l.dam;
           __builtin_prefetch(&shared.link[ln.x]);
-          __builtin_prefetch(&shared.ped.dam[ln.x]);
           finished = false;
         }
       }
@@ -758,7 +758,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   shared.coreF.assign(K + 1, 0.0);
   shared.link.resize(n + 1);
   for (std::size_t c = 0; c <= n; ++c)
-    shared.link[c] = index[c] ? index[c] | kCoreFlag : index[sire[c]];
+    shared.link[c] = Link{index[c] ? index[c] | kCoreFlag : index[sire[c]], dam[c]};
 
   // Progeny with both parents known, grouped by their sire's core index.
   shared.first.assign(K + 2, 0);
