@@ -703,7 +703,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
       if (has[s]) sires.push_back(Sire{P[s], 0, static_cast<Code>(s)});
   }
   {
-    // The sires of one herd share much more of their ancestry than sires
+    // The sires of one herd share more of their ancestry than sires
     // taken by code, so a batch of them has fewer rows to fill. Where dams
     // are mated across herds (artificial insemination) most sires fall into
     // one group and keep their order by code.
