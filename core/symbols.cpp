@@ -1,6 +1,8 @@
 #include "symbols.h"
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 #include <new>
 
 namespace haldor {
@@ -33,9 +35,51 @@ void SymbolPool::clear() {
   current_block_ = 0;
   block_size_ = 0;
   have_block_ = false;
+  indexed_ = true;
+}
+
+void SymbolPool::release_index() {
+  decltype(slots_)().swap(slots_);
+  mask_ = 0;
+  indexed_ = false;
+}
+
+void SymbolPool::rebuild_index() {
+  // A string's place is its block and its offset in it: the blocks are
+  // sorted by address to find the block each stored string lies in.
+  std::vector<std::pair<const char*, std::size_t>> by_address;
+  by_address.reserve(blocks_.size());
+  for (std::size_t b = 0; b < blocks_.size(); ++b) by_address.emplace_back(blocks_[b].get(), b);
+  std::sort(by_address.begin(), by_address.end(), std::less<>());
+  std::size_t want = kMinSlots;
+  while (want * 3 < text_.size() * 4) want <<= 1;
+  decltype(slots_) fresh(want, 0);
+  const std::size_t mask = want - 1;
+  for (std::size_t id = 1; id < text_.size(); ++id) {
+    const char* rec = text_[id];
+    auto it = std::upper_bound(by_address.begin(), by_address.end(), rec,
+                               [](const char* p, const auto& b) { return std::less<>()(p, b.first); });
+    --it;
+    const std::uint64_t place = (static_cast<std::uint64_t>(it->second) << kOffsetBits) |
+                                static_cast<std::uint64_t>(rec - it->first);
+    const std::uint32_t h = fnv1a(view(static_cast<SymbolId>(id)));
+    std::size_t i = h & mask;
+    while (fresh[i] != 0) i = (i + 1) & mask;
+    fresh[i] = tag_of(h) | place;
+  }
+  slots_.swap(fresh);
+  mask_ = mask;
+  indexed_ = true;
+}
+
+SymbolId SymbolPool::find_unindexed(std::string_view s) const {
+  for (std::size_t id = 1; id < text_.size(); ++id)
+    if (view(static_cast<SymbolId>(id)) == s) return static_cast<SymbolId>(id);
+  return kNoSymbol;
 }
 
 void SymbolPool::reserve(std::size_t expected) {
+  if (!indexed_) rebuild_index();
   text_.reserve(expected + 1);
   std::size_t want = kMinSlots;
   while (want < expected + expected / 3) want <<= 1;
@@ -67,6 +111,7 @@ SymbolId SymbolPool::lookup(std::string_view s, std::uint32_t h, std::size_t* sl
 }
 
 SymbolId SymbolPool::find(std::string_view s) const {
+  if (!indexed_) return find_unindexed(s);
   std::size_t slot;
   return lookup(s, fnv1a(s), &slot);
 }
@@ -121,6 +166,7 @@ void SymbolPool::grow_slots() {
 }
 
 SymbolId SymbolPool::intern_hashed(std::string_view s, std::uint32_t h) {
+  if (!indexed_) rebuild_index();
   std::size_t slot;
   SymbolId id = lookup(s, h, &slot);
   if (id != kNoSymbol) return id;
@@ -143,6 +189,7 @@ SymbolId SymbolPool::intern_hashed(std::string_view s, std::uint32_t h) {
 SymbolId SymbolPool::intern(std::string_view s) { return intern_hashed(s, fnv1a(s)); }
 
 void SymbolPool::intern_many(const std::string_view* keys, std::size_t n, SymbolId* ids) {
+  if (!indexed_) rebuild_index();
   std::uint32_t h[kBatch];
   for (std::size_t start = 0; start < n; start += kBatch) {
     const std::size_t m = n - start < kBatch ? n - start : kBatch;

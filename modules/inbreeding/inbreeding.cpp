@@ -255,8 +255,43 @@ long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
     std::optional<CompletenessText> pci_text;
     if (options.completeness) pci_text.emplace(pci, delim);
     Progress progress("writing", n);
+    // The names of the parents and the F of the parents lie anywhere in
+    // memory: they are fetched a few lines ahead, the places of the names
+    // some more lines ahead.
+    // The names, codes and F of the parents lie anywhere in memory: each
+    // line fetches what a line further on will read, in steps that each
+    // need what the step before fetched.
+    constexpr std::size_t parents_ahead = 8, text_ahead = 16, place_ahead = 32;
+    const SymbolPool& pool = run.ped.pool;
+    const auto& PED = run.ped.PED;
     for (std::size_t p = 1; p <= n; ++p) {
       progress.update(p);
+      if (p + place_ahead <= n) {
+        const PedRecord& later = PED[p + place_ahead - 1];
+        pool.prefetch_place(later.animal);
+        pool.prefetch_place(later.sire);
+        pool.prefetch_place(later.dam);
+      }
+      if (p + text_ahead <= n) {
+        const PedRecord& later = PED[p + text_ahead - 1];
+        pool.prefetch_text(later.animal);
+        pool.prefetch_text(later.sire);
+        pool.prefetch_text(later.dam);
+        const Code lc = codes.id[p + text_ahead];
+        __builtin_prefetch(&ped.sire[lc]);
+        __builtin_prefetch(&ped.dam[lc]);
+        __builtin_prefetch(&F[lc]);
+      }
+      if (p + parents_ahead <= n) {
+        const Code lc = codes.id[p + parents_ahead];
+        const Code ls = ped.sire[lc], ld = ped.dam[lc];
+        __builtin_prefetch(&F[ls]);
+        __builtin_prefetch(&F[ld]);
+        if (pci_text) {
+          pci.prefetch(ls);
+          pci.prefetch(ld);
+        }
+      }
       const Code c = codes.id[p];
       if (c == 0) continue;
       ++computed;
@@ -339,6 +374,8 @@ int Folvane::work(Run& run) {
   if (coded > 0) {
     if (run.settings.hash_report) run.HASHTBL.get_hash_statistics(con);
     run.HASHTBL.clear_hashtable();
+    // From here on the names are only printed.
+    run.ped.pool.release_index();
     const long done = calc_icoef(run, codes, *this);
     if (done > 0) {
       std::fprintf(con, "\n'%s' contains id, sire, dam, %sBii, F%s\n", run.settings.output().c_str(),

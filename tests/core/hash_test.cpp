@@ -164,6 +164,35 @@ TEST(SymbolPool, ManyAndLongIdentifiers) {
   EXPECT_EQ(pool.find("ID100000"), kNoSymbol);
 }
 
+TEST(SymbolPool, ReleasedIndexStillFindsAndInternsEveryString) {
+  // Strings in several regular blocks and in blocks of their own; after the
+  // index is given back, names print as before, lookups still find every
+  // string, and interning rebuilds the index without giving out a second id.
+  SymbolPool pool;
+  std::vector<SymbolId> ids;
+  for (int i = 0; i < 30000; ++i) ids.push_back(pool.intern("animal-" + std::to_string(i)));
+  const std::string long_id(3 << 20, 'q');
+  const SymbolId big = pool.intern(long_id);
+  ids.push_back(pool.intern("after-the-long-one"));
+  pool.release_index();
+  EXPECT_EQ(pool.view(ids[12345]), "animal-12345");
+  EXPECT_EQ(pool.find("animal-29999"), ids[29999]);
+  EXPECT_EQ(pool.find("absent"), kNoSymbol);
+  EXPECT_EQ(pool.intern("after-the-long-one"), ids.back());
+  EXPECT_EQ(pool.intern(long_id), big);
+  for (int i = 0; i < 30000; i += 101) EXPECT_EQ(pool.intern("animal-" + std::to_string(i)), ids[static_cast<std::size_t>(i)]);
+  const SymbolId fresh = pool.intern("new-one");
+  EXPECT_EQ(fresh, static_cast<SymbolId>(pool.size() - 1));
+  EXPECT_EQ(pool.find("new-one"), fresh);
+  pool.release_index();
+  std::string_view again[] = {"animal-7", "", "newer"};
+  SymbolId out[3];
+  pool.intern_many(again, 3, out);
+  EXPECT_EQ(out[0], ids[7]);
+  EXPECT_EQ(out[1], kNoSymbol);
+  EXPECT_EQ(out[2], fresh + 1);
+}
+
 TEST(SymbolPool, BatchInterningMatchesOneByOne) {
   // Batches hold repeats of their own strings, empties and strings of earlier
   // batches; ids must come out as if interned one at a time.
