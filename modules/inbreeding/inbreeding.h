@@ -57,9 +57,12 @@ long code_animal(Run& run, RecordCodes& codes);
 // ancestors of the sire and of his mates only). The pedigree must pass the
 // checks of code_animal (parents have smaller codes). Fills F[0 .. n].
 // `lane_cap` bounds the bytes of one batch's vectors (0: the default); a batch
-// whose pedigree needs more is run one sire at a time. Throws std::bad_alloc
-// when memory runs out.
-void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::size_t lane_cap = 0);
+// whose pedigree needs more is run one sire at a time. `term_chunk` is the
+// number of maternal-line terms a batch gathers before it evaluates them (0:
+// the default; tests make it small so that every batch takes several
+// chunks). Throws std::bad_alloc when memory runs out.
+void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::size_t lane_cap = 0,
+                         std::size_t term_chunk = 0);
 
 // The mating groups of a pedigree: sires that have a mate in common (through
 // progeny with both parents known) are in one group, and so are sires linked

@@ -112,7 +112,7 @@ double factor(const std::vector<double>& coreF, const Parents& x) {
 // A mating's maternal-line terms: core animals whose w, halved once per step
 // down the line, add up to w of the dam (see the top of this file).
 constexpr Index kLineEnd = 0x80000000u;  // the line's last animal: weight 2^-k, not 2^-(i+1)
-constexpr std::size_t kChunk = std::size_t(1) << 18;  // terms evaluated at a time
+constexpr std::size_t kChunk = std::size_t(1) << 18;  // terms evaluated at a time, by default
 
 struct Mating {
   Code animal;
@@ -156,6 +156,7 @@ struct Shared {
   std::vector<Code> first;       // progeny of core index k: progeny[first[k] .. first[k + 1])
   std::vector<Code> progeny;
   std::size_t cap = 0;
+  std::size_t chunk = kChunk;
 
   Shared(const CodedPedigree& p, std::vector<double>& f) : ped(p), F(f) {}
   void set_F(Code c, double f) {
@@ -610,7 +611,7 @@ bool run_batch(const Batch& b, Work& work) {
       work.terms.insert(work.terms.end(), ln.terms.begin(), ln.terms.end());
       work.terms.push_back(end | kLineEnd);
       work.matings.push_back(ln.mating);
-      if (work.terms.size() >= kChunk) {
+      if (work.terms.size() >= shared.chunk) {
         if (!extend()) return false;
         evaluate();
       }
@@ -667,7 +668,8 @@ std::vector<Code> mating_groups(const CodedPedigree& ped) {
   return up;
 }
 
-void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::size_t lane_cap) {
+void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::size_t lane_cap,
+                         std::size_t term_chunk) {
   const std::size_t n = ped.size();
   if (n >= kCoreFlag) throw std::bad_alloc();  // codes and indices must leave their top bit free
   const std::vector<Code>& sire = ped.sire;
@@ -783,6 +785,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   std::vector<Index>().swap(index);
 
   shared.cap = lane_cap ? lane_cap : std::max<std::size_t>(std::size_t(64) << 20, 4 * n);
+  if (term_chunk) shared.chunk = term_chunk;
 
   // Batches of up to kLanes sires of one round; rounds in order, the batches
   // of a round shared out between the threads.

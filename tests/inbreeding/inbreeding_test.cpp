@@ -132,6 +132,11 @@ void expect_all_methods(const CodedPedigree& ped, const std::string& what) {
   // 64 KiB mostly the wider ones.
   inbreeding_indirect(ped, mixed, 4096);
   inbreeding_indirect(ped, halved, 65536);
+  // Maternal-line terms taken a few at a time: every batch fills in the w
+  // its lines need over several chunks, each reusing what the ones before
+  // filled in.
+  std::vector<double> chunked;
+  inbreeding_indirect(ped, chunked, 0, 7);
   std::vector<double> one_thread, mixed_one_thread;
   setenv("HALDOR_THREADS", "1", 1);
   inbreeding_indirect(ped, one_thread);
@@ -144,6 +149,7 @@ void expect_all_methods(const CodedPedigree& ped, const std::string& what) {
     ASSERT_NEAR(batched_one[c], ref[c], 1e-12) << what << " animal " << c;
     ASSERT_NEAR(mixed[c], ref[c], 1e-12) << what << " animal " << c;
     ASSERT_NEAR(halved[c], ref[c], 1e-12) << what << " animal " << c;
+    ASSERT_NEAR(chunked[c], ref[c], 1e-12) << what << " animal " << c;
     ASSERT_NEAR(tabular[c], ref[c], 1e-12) << what << " animal " << c;
     ASSERT_NEAR(tabular_per_animal[c], ref[c], 1e-12) << what << " animal " << c;
   }
