@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <functional>
-#include <utility>
 #include <new>
+#include <utility>
 
 namespace haldor {
 
@@ -50,7 +50,8 @@ void SymbolPool::rebuild_index() {
   std::vector<std::pair<const char*, std::size_t>> by_address;
   by_address.reserve(blocks_.size());
   for (std::size_t b = 0; b < blocks_.size(); ++b) by_address.emplace_back(blocks_[b].get(), b);
-  std::sort(by_address.begin(), by_address.end(), std::less<>());
+  std::sort(by_address.begin(), by_address.end(),
+            [](const auto& a, const auto& b) { return std::less<const char*>()(a.first, b.first); });
   std::size_t want = kMinSlots;
   while (want * 3 < text_.size() * 4) want <<= 1;
   decltype(slots_) fresh(want, 0);
@@ -58,7 +59,7 @@ void SymbolPool::rebuild_index() {
   for (std::size_t id = 1; id < text_.size(); ++id) {
     const char* rec = text_[id];
     auto it = std::upper_bound(by_address.begin(), by_address.end(), rec,
-                               [](const char* p, const auto& b) { return std::less<>()(p, b.first); });
+                               [](const char* p, const auto& b) { return std::less<const char*>()(p, b.first); });
     --it;
     const std::uint64_t place = (static_cast<std::uint64_t>(it->second) << kOffsetBits) |
                                 static_cast<std::uint64_t>(rec - it->first);

@@ -255,9 +255,6 @@ long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
     std::optional<CompletenessText> pci_text;
     if (options.completeness) pci_text.emplace(pci, delim);
     Progress progress("writing", n);
-    // The names of the parents and the F of the parents lie anywhere in
-    // memory: they are fetched a few lines ahead, the places of the names
-    // some more lines ahead.
     // The names, codes and F of the parents lie anywhere in memory: each
     // line fetches what a line further on will read, in steps that each
     // need what the step before fetched.
