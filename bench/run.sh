@@ -210,8 +210,9 @@ folvane_shapes() {
     echo
     echo "| shape | lines | sires | sire share | mean LAP | max LAP | mean F gene drop | mean F Folvane |" \
       "wc -w s | 1 thread s | ratio | all cores s | ratio | -p all cores s | ratio | -p / without |" \
-      "bytes/animal 1 thread | bytes/animal all cores | notes |"
-    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|"
+      "bytes/animal 1 thread | bytes/animal all cores | ancestors a sire | mates' further | column visits |" \
+      "notes |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|"
   } >>"$report"
   for n in $sizes; do
     p=$(pretty "$n")
@@ -230,6 +231,12 @@ folvane_shapes() {
       baseline shape.txt "$n"
       notes=""
       fmean="-"
+      anc_own="-" anc_more="-" anc_visits="-"
+      if [ -x "$build/bench/ancestry" ] && "$build/bench/ancestry" "$scratch/shape.txt" >"$scratch/ancestry.txt"; then
+        anc_own=$(awk -F': ' '/^mean ancestors of a sire/ { print $2 }' "$scratch/ancestry.txt")
+        anc_more=$(awk -F': ' '/^mean further ancestors/ { print $2 }' "$scratch/ancestry.txt")
+        anc_visits=$(awk -F': ' '/^sire columns/ { sub(/ ancestor visits/, "", $2); print $2 }' "$scratch/ancestry.txt")
+      fi
 
       say "   Folvane, one thread"
       measure shape_1 env HALDOR_THREADS=1 "$mods/Folvane" shape.txt out.txt
@@ -258,8 +265,8 @@ folvane_shapes() {
       echo "| $label | $p | $(stat_value "$st" sires) | $(stat_value "$st" sire_share) |" \
         "$(stat_value "$st" mean_longest_path) | $(stat_value "$st" max_longest_path) |" \
         "$(stat_value "$st" gene_drop_mean_F) | $fmean | $base_sec | $t1 | $r1 | $ta | $ra |" \
-        "$tp | $rp | $pr | $b1 | $ba | $notes |" >>"$report"
-      rm -f "$scratch/shape.txt" "$scratch/out.txt"
+        "$tp | $rp | $pr | $b1 | $ba | $anc_own | $anc_more | $anc_visits | $notes |" >>"$report"
+      rm -f "$scratch/shape.txt" "$scratch/out.txt" "$scratch/ancestry.txt"
     done
   done
   {
@@ -270,6 +277,10 @@ folvane_shapes() {
     echo "wall time (\`wc -w\`: best of 3), ratio = seconds / \`wc -w\` seconds on the same file in this"
     echo "run; -p / without = seconds of \`Folvane -p\` / seconds of \`Folvane\`, both on all cores;"
     echo "bytes/animal = peak RSS (GNU time) / lines. \"> N s\": stopped by the time limit."
+    echo "ancestors a sire, mates' further, column visits (from \`bench/ancestry\`, a sample of 2000"
+    echo "sires): the mean number of ancestors of a sire with himself, the mean number of his mates'"
+    echo "ancestors (with themselves) not among his, and their sum times the number of sires: the"
+    echo "entries the sires' relationship columns have, which the indirect method must fill in."
   } >>"$report"
 }
 
