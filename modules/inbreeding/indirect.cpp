@@ -151,6 +151,11 @@ struct Shared {
   std::vector<double>& F;
   std::vector<Parents> parents;  // the core, index 1 .. K
   std::vector<double> coreF;     // F of each core index
+  // D of each core index, made the first time a batch needs it (its
+  // parents' F are final by then) and kept: the F of a side's parents lie
+  // anywhere in coreF, while the side's own D lie in its index order. NaN
+  // until made; threads that make the same one at once store the same bits.
+  std::vector<double> coreD;
   std::vector<Code> code;        // code of each core index
   std::vector<Link> link;        // by code
   std::vector<Code> first;       // progeny of core index k: progeny[first[k] .. first[k + 1])
@@ -159,6 +164,15 @@ struct Shared {
   std::size_t chunk = kChunk;
 
   Shared(const CodedPedigree& p, std::vector<double>& f) : ped(p), F(f) {}
+  double D_of(Index k, const Parents& p) {
+    std::atomic_ref<double> d(coreD[k]);
+    double v = d.load(std::memory_order_relaxed);
+    if (v != v) {
+      v = factor(coreF, p);
+      d.store(v, std::memory_order_relaxed);
+    }
+    return v;
+  }
   void set_F(Code c, double f) {
     F[c] = f;
     if (link[c].sire_or_self & kCoreFlag) coreF[link[c].sire_or_self & ~kCoreFlag] = f;
@@ -249,6 +263,12 @@ class IndexList {
   std::size_t n_ = 0, cap_ = 0;
 };
 
+// The rows of an animal's parents.
+struct RowPair {
+  std::uint32_t sire;
+  std::uint32_t dam;
+};
+
 // A dam's maternal line being followed down.
 struct Line {
   Code x = 0;
@@ -266,6 +286,8 @@ struct Work {
   IndexList side;                    // the batch's sire side, youngest first
   IndexList with_w;                  // core indices given a row of w
   IndexList pending;                 // needed animals to fill in, youngest first
+  std::vector<Parents> side_par;     // parents of each side animal, in side order
+  std::vector<RowPair> prow;         // rows of the parents of each side animal, in side order
   RowBuffer rows;  // t of the sire side, then w in place of it, then w of other animals
   std::vector<Index> terms;
   std::vector<Mating> matings;
@@ -388,6 +410,9 @@ bool run_batch(const Batch& b, Work& work) {
     // Local pointers, as in the scans below.
     IndexList& side = work.side;
     Index* out = side.reserve(1024);
+    std::vector<Parents>& side_par = work.side_par;
+    if (side_par.size() < side.capacity()) side_par.resize(side.capacity());
+    Parents* sp = side_par.data();
     std::size_t n = 0;
     const Parents* const P = par.data();
     const Code* const code = shared.code.data();
@@ -395,12 +420,19 @@ bool run_batch(const Batch& b, Work& work) {
       if (n == side.capacity()) {
         side.set_size(n);
         out = side.reserve(n + 1);
+        side_par.resize(side.capacity());
+        sp = side_par.data();
       }
-      out[n++] = k;
+      const Parents p = P[k];
+      out[n] = k;
+      sp[n++] = p;
       mark[k] |= kNeeded;  // its w is filled in with the rest of the side
-      oldest_code = std::min(oldest_code, code[k]);
-      mark[P[k].sire] |= kSireSide;
-      mark[P[k].dam] |= kSireSide;
+      // Parents have smaller codes than their progeny, and a side animal's
+      // parents are on the side: the smallest code is that of an animal
+      // with neither parent known.
+      if (!(p.sire | p.dam)) oldest_code = std::min(oldest_code, code[k]);
+      mark[p.sire] |= kSireSide;
+      mark[p.dam] |= kSireSide;
     }
     side.set_size(n);
   }
@@ -419,20 +451,23 @@ bool run_batch(const Batch& b, Work& work) {
   for (int i = 0; i < b.count; ++i) Tp[row_of[b.sires[i]] * L + static_cast<std::size_t>(i)] = 1.0;
   {
     // The parents' rows lie anywhere in T: they are fetched a few animals
-    // ahead, and their row numbers and F a few more ahead.
+    // ahead, and their row numbers and the animal's D a few more ahead. The
+    // parents' row numbers are kept for the pass that fills w.
     constexpr std::size_t ahead = 8, row_ahead = 16;
     const std::size_t count = work.side.size();
     const Index* const side = work.side.data();
+    const Parents* const side_par = work.side_par.data();
+    if (work.prow.size() < count) work.prow.resize(count);
+    RowPair* const prow = work.prow.data();
     for (std::size_t i = 0; i < count; ++i) {
       if (i + row_ahead < count) {
-        const Parents q = par[side[i + row_ahead]];
+        const Parents q = side_par[i + row_ahead];
         __builtin_prefetch(&row_of[q.sire]);
         __builtin_prefetch(&row_of[q.dam]);
-        __builtin_prefetch(&shared.coreF[q.sire]);
-        __builtin_prefetch(&shared.coreF[q.dam]);
+        __builtin_prefetch(&shared.coreD[side[i + row_ahead]]);
       }
       if (i + ahead < count) {
-        const Parents q = par[side[i + ahead]];
+        const Parents q = side_par[i + ahead];
         __builtin_prefetch(&Tp[row_of[q.sire] * L], 1);
         __builtin_prefetch(&Tp[row_of[q.dam] * L], 1);
         if (L > 8) {
@@ -441,14 +476,16 @@ bool run_batch(const Batch& b, Work& work) {
         }
       }
       const Index k = side[i];
-      const Parents p = par[k];
-      double* __restrict t = &Tp[row_of[k] * L];
-      const double D = factor(shared.coreF, p);
+      const Parents p = side_par[i];
+      double* __restrict t = &Tp[(i + 1) * L];
+      const double D = shared.D_of(k, p);
+      const std::uint32_t rs = row_of[p.sire], rd = row_of[p.dam];
+      prow[i] = RowPair{rs, rd};
       double half[lanes];
       for (std::size_t l = 0; l < L; ++l) half[l] = 0.5 * t[l];
       for (std::size_t l = 0; l < L; ++l) t[l] *= D;
-      add_to<L>(&Tp[row_of[p.sire] * L], half);  // the same row when both parents are unknown
-      add_to<L>(&Tp[row_of[p.dam] * L], half);
+      add_to<L>(&Tp[rs * L], half);  // the same row when both parents are unknown
+      add_to<L>(&Tp[rd * L], half);
     }
   }
 
@@ -459,14 +496,19 @@ bool run_batch(const Batch& b, Work& work) {
   // animals get rows after the side's. Row 0 is w = 0.
   std::fill_n(buf.data(), L, 0.0);
   {
-    const Index* const side = work.side.data();
-    const Parents* const P = par.data();
-    const std::uint32_t* const wr = row_of.data();
+    const RowPair* const prow = work.prow.data();
     double* const W = buf.data();
+    constexpr std::size_t ahead = 8;
     for (std::size_t i = work.side.size(); i-- > 0;) {
-      fetch_parents_ahead<L>(P, side, i, wr, W);
-      const Parents p = P[side[i]];
-      add_mean_of<L>(&W[(i + 1) * L], &W[wr[p.sire] * L], &W[wr[p.dam] * L]);
+      if (i >= ahead) {
+        const RowPair q = prow[i - ahead];
+        for (std::size_t o = 0; o < L; o += 8) {
+          __builtin_prefetch(&W[q.sire * L + o]);
+          __builtin_prefetch(&W[q.dam * L + o]);
+        }
+      }
+      const RowPair q = prow[i];
+      add_mean_of<L>(&W[(i + 1) * L], &W[q.sire * L], &W[q.dam * L]);
     }
   }
   Index newest = 0;  // youngest animal marked pending
@@ -758,6 +800,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
     shared.parents[k] = Parents{index[sire[c]], index[dam[c]]};
   }
   shared.coreF.assign(K + 1, 0.0);
+  shared.coreD.assign(K + 1, std::numeric_limits<double>::quiet_NaN());
   shared.link.resize(n + 1);
   for (std::size_t c = 0; c <= n; ++c)
     shared.link[c] = Link{index[c] ? index[c] | kCoreFlag : index[sire[c]], dam[c]};
