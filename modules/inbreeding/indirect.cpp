@@ -287,6 +287,7 @@ struct Work {
   IndexList with_w;                  // core indices given a row of w
   IndexList pending;                 // needed animals to fill in, youngest first
   std::vector<Parents> side_par;     // parents of each side animal, in side order
+  std::vector<Parents> pending_par;  // parents of each pending animal, in pending order
   std::vector<RowPair> prow;         // rows of the parents of each side animal, in side order
   RowBuffer rows;  // t of the sire side, then w in place of it, then w of other animals
   std::vector<Index> terms;
@@ -334,26 +335,23 @@ inline void add_mean_of(double* __restrict w, const double* __restrict ws, const
   }
 }
 
-// A pass that fills w parents first, at position j of `list` and going
-// down, fetches early the rows of the parents of the animal a few places on,
-// and their row numbers a few more places on: the rows lie anywhere in the
-// buffer.
+// A pass that fills w parents first, at position j of a list whose animals
+// have the parents `pp` and going down, fetches early the parents' rows of
+// the animal a few places on, and their row numbers a few more places on:
+// the rows lie anywhere in the buffer.
 template <std::size_t L>
-inline void fetch_parents_ahead(const Parents* P, const Index* list, std::size_t j, const std::uint32_t* wr,
-                                const double* W) {
+inline void fetch_parents_ahead(const Parents* pp, std::size_t j, const std::uint32_t* wr, const double* W) {
   constexpr std::size_t ahead = 8, row_ahead = 16;
   if (j >= row_ahead) {
-    const Parents q = P[list[j - row_ahead]];
+    const Parents q = pp[j - row_ahead];
     __builtin_prefetch(&wr[q.sire]);
     __builtin_prefetch(&wr[q.dam]);
   }
   if (j >= ahead) {
-    const Parents q = P[list[j - ahead]];
-    __builtin_prefetch(&W[wr[q.sire] * L]);
-    __builtin_prefetch(&W[wr[q.dam] * L]);
-    if (L > 8) {
-      __builtin_prefetch(&W[wr[q.sire] * L + 8]);
-      __builtin_prefetch(&W[wr[q.dam] * L + 8]);
+    const Parents q = pp[j - ahead];
+    for (std::size_t o = 0; o < L; o += 8) {
+      __builtin_prefetch(&W[wr[q.sire] * L + o]);
+      __builtin_prefetch(&W[wr[q.dam] * L + o]);
     }
   }
 }
@@ -530,14 +528,21 @@ bool run_batch(const Batch& b, Work& work) {
     IndexList& pending = work.pending;
     pending.clear();
     Index* pend = pending.reserve(1024);
+    std::vector<Parents>& pending_par = work.pending_par;
+    if (pending_par.size() < pending.capacity()) pending_par.resize(pending.capacity());
+    Parents* pp = pending_par.data();
     std::size_t count = 0;
     for (Index k = newest; (k = marked_down(mk, k, kPending, lo)) >= lo; --k) {
       if (count == pending.capacity()) {
         pending.set_size(count);
         pend = pending.reserve(count + 1);
+        pending_par.resize(pending.capacity());
+        pp = pending_par.data();
       }
-      pend[count++] = k;
+      mk[k] = static_cast<std::uint8_t>(mk[k] & ~kPending);  // the scan has passed it
       const Parents p = P[k];
+      pend[count] = k;
+      pp[count++] = p;
       if (p.sire >= lo && !(mk[p.sire] & kNeeded)) mk[p.sire] |= kNeeded | kPending;
       if (p.dam >= lo && !(mk[p.dam] & kNeeded)) mk[p.dam] |= kNeeded | kPending;
     }
@@ -552,11 +557,9 @@ bool run_batch(const Batch& b, Work& work) {
     // Up: parents first. An animal off the sire side whose parents both have
     // w = 0 has w = 0 and gets no row.
     for (std::size_t j = count; j-- > 0;) {
-      fetch_parents_ahead<L>(P, pend, j, wr, W);
+      fetch_parents_ahead<L>(pp, j, wr, W);
       const Index k = pend[j];
-      const std::uint8_t mk_k = mk[k];
-      mk[k] = static_cast<std::uint8_t>(mk_k & ~kPending);
-      const Parents p = P[k];
+      const Parents p = pp[j];
       const std::uint32_t rs = wr[p.sire], rd = wr[p.dam];
       if (rs == 0 && rd == 0) continue;
       wr[k] = static_cast<std::uint32_t>(rows);
