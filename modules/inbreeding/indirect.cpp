@@ -117,6 +117,7 @@ constexpr std::size_t kChunk = std::size_t(1) << 18;  // terms evaluated at a ti
 struct Mating {
   Code animal;
   int lane;
+  Index core;  // the animal's core index, 0 when it is not in the core
 };
 
 // A batch's marks, one byte per core index.
@@ -173,9 +174,14 @@ struct Shared {
     }
     return v;
   }
-  void set_F(Code c, double f) {
-    F[c] = f;
-    if (link[c].sire_or_self & kCoreFlag) coreF[link[c].sire_or_self & ~kCoreFlag] = f;
+  // The core index of an animal, 0 when it is not in the core.
+  Index core_of(Code c) const {
+    const Index s = link[c].sire_or_self;
+    return (s & kCoreFlag) ? s & ~kCoreFlag : 0;
+  }
+  void set_F(const Mating& x, double f) {
+    F[x.animal] = f;
+    if (x.core) coreF[x.core] = f;
   }
 };
 
@@ -272,7 +278,7 @@ struct RowPair {
 // A dam's maternal line being followed down.
 struct Line {
   Code x = 0;
-  Mating mating{0, 0};
+  Mating mating{0, 0, 0};
   std::vector<Index> terms;
 };
 constexpr int kLines = 16;  // lines followed in turn
@@ -586,7 +592,7 @@ bool run_batch(const Batch& b, Work& work) {
         }
         sum += weight * w;
       }
-      shared.set_F(x.animal, 0.5 * sum);
+      shared.set_F(x, 0.5 * sum);
     }
     work.terms.clear();
     work.matings.clear();
@@ -614,7 +620,7 @@ bool run_batch(const Batch& b, Work& work) {
       __builtin_prefetch(&shared.F[later], 1);
     }
     const Code animal = shared.progeny[next_k++];
-    ln.mating = {animal, sire_i};
+    ln.mating = {animal, sire_i, shared.core_of(animal)};
     ln.x = shared.ped.dam[animal];
     ln.terms.clear();
     __builtin_prefetch(&shared.link[ln.x]);
