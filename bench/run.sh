@@ -280,7 +280,7 @@ folvane_shapes() {
     echo "ancestors a sire, mates' further, column visits (from \`bench/ancestry\`, a sample of 2000"
     echo "sires): the mean number of ancestors of a sire with himself, the mean number of his mates'"
     echo "ancestors (with themselves) not among his, and their sum times the number of sires: the"
-    echo "entries the sires' relationship columns have, which the indirect method must fill in."
+    echo "entries of the sires' relationship columns over those ancestors, which the indirect method reaches."
   } >>"$report"
 }
 
