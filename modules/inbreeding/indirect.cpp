@@ -239,25 +239,27 @@ class RowBuffer {
   std::size_t size_ = 0, capacity_ = 0;
 };
 
-// A list of core indices that keeps its room from batch to batch and leaves
-// new room uninitialised: the scans fill it through a local pointer and
-// count, growing it when it is full.
-class IndexList {
+// A list that keeps its room from batch to batch and leaves new room
+// uninitialised: the scans fill it through a local pointer and count,
+// growing it when it is full.
+template <class T>
+class List {
  public:
-  Index* data() { return p_.get(); }
-  const Index* begin() const { return p_.get(); }
-  const Index* end() const { return p_.get() + n_; }
+  T* data() { return p_.get(); }
+  const T* data() const { return p_.get(); }
+  const T* begin() const { return p_.get(); }
+  const T* end() const { return p_.get() + n_; }
   std::size_t size() const { return n_; }
   std::size_t capacity() const { return cap_; }
-  Index back() const { return p_[n_ - 1]; }
+  const T& back() const { return p_[n_ - 1]; }
   void clear() { n_ = 0; }
   void set_size(std::size_t n) { n_ = n; }  // n within the capacity
   // Makes room for at least `want` entries, keeping the first size() of them.
-  Index* reserve(std::size_t want) {
+  T* reserve(std::size_t want) {
     if (want > cap_) {
       const std::size_t grown = std::max({want, 2 * cap_, std::size_t(1024)});
-      std::unique_ptr<Index[]> fresh(new Index[grown]);
-      if (n_) std::memcpy(fresh.get(), p_.get(), n_ * sizeof(Index));
+      std::unique_ptr<T[]> fresh(new T[grown]);
+      if (n_) std::memcpy(fresh.get(), p_.get(), n_ * sizeof(T));
       p_ = std::move(fresh);
       cap_ = grown;
     }
@@ -265,8 +267,15 @@ class IndexList {
   }
 
  private:
-  std::unique_ptr<Index[]> p_;
+  std::unique_ptr<T[]> p_;
   std::size_t n_ = 0, cap_ = 0;
+};
+
+// An animal a scan found, with its parents: the passes after the scan read
+// them in the list's order rather than from the core's array.
+struct Member {
+  Index k;
+  Parents p;
 };
 
 // The rows of an animal's parents.
@@ -289,11 +298,9 @@ struct Work {
   Shared& shared;
   std::vector<std::uint8_t> mark;    // by core index
   std::vector<std::uint32_t> row;    // row of t or w by core index (0: none, w = 0)
-  IndexList side;                    // the batch's sire side, youngest first
-  IndexList with_w;                  // core indices given a row of w
-  IndexList pending;                 // needed animals to fill in, youngest first
-  std::vector<Parents> side_par;     // parents of each side animal, in side order
-  std::vector<Parents> pending_par;  // parents of each pending animal, in pending order
+  List<Member> side;                 // the batch's sire side, youngest first
+  List<Index> with_w;                // core indices given a row of w
+  List<Member> pending;              // needed animals to fill in, youngest first
   std::vector<RowPair> prow;         // rows of the parents of each side animal, in side order
   RowBuffer rows;  // t of the sire side, then w in place of it, then w of other animals
   std::vector<Index> terms;
@@ -341,24 +348,27 @@ inline void add_mean_of(double* __restrict w, const double* __restrict ws, const
   }
 }
 
-// A pass that fills w parents first, at position j of a list whose animals
-// have the parents `pp` and going down, fetches early the parents' rows of
-// the animal a few places on, and their row numbers a few more places on:
-// the rows lie anywhere in the buffer.
+// Fetches the L doubles of row r (rows lie anywhere in the buffer).
+template <std::size_t L, int write = 0>
+inline void prefetch_row(const double* W, std::size_t r) {
+  for (std::size_t o = 0; o < L; o += 8) __builtin_prefetch(&W[r * L + o], write);
+}
+
+// A pass that fills w parents first, at position j of `list` and going down,
+// fetches early the parents' rows of the animal a few places on, and their
+// row numbers a few more places on.
 template <std::size_t L>
-inline void fetch_parents_ahead(const Parents* pp, std::size_t j, const std::uint32_t* wr, const double* W) {
+inline void fetch_parents_ahead(const Member* list, std::size_t j, const std::uint32_t* wr, const double* W) {
   constexpr std::size_t ahead = 8, row_ahead = 16;
   if (j >= row_ahead) {
-    const Parents q = pp[j - row_ahead];
+    const Parents q = list[j - row_ahead].p;
     __builtin_prefetch(&wr[q.sire]);
     __builtin_prefetch(&wr[q.dam]);
   }
   if (j >= ahead) {
-    const Parents q = pp[j - ahead];
-    for (std::size_t o = 0; o < L; o += 8) {
-      __builtin_prefetch(&W[wr[q.sire] * L + o]);
-      __builtin_prefetch(&W[wr[q.dam] * L + o]);
-    }
+    const Parents q = list[j - ahead].p;
+    prefetch_row<L>(W, wr[q.sire]);
+    prefetch_row<L>(W, wr[q.dam]);
   }
 }
 
@@ -374,7 +384,7 @@ class BatchReset {
   BatchReset(const BatchReset&) = delete;
   BatchReset& operator=(const BatchReset&) = delete;
   ~BatchReset() {
-    for (Index c : w_.side) w_.row[c] = 0;
+    for (const Member& a : w_.side) w_.row[a.k] = 0;
     for (Index c : w_.with_w) w_.row[c] = 0;
     if (hi >= lo) std::memset(&w_.mark[lo], 0, hi - lo + 1);
     w_.mark[0] = 0;
@@ -412,11 +422,8 @@ bool run_batch(const Batch& b, Work& work) {
   Code oldest_code = std::numeric_limits<Code>::max();
   {
     // Local pointers, as in the scans below.
-    IndexList& side = work.side;
-    Index* out = side.reserve(1024);
-    std::vector<Parents>& side_par = work.side_par;
-    if (side_par.size() < side.capacity()) side_par.resize(side.capacity());
-    Parents* sp = side_par.data();
+    List<Member>& side = work.side;
+    Member* out = side.reserve(1024);
     std::size_t n = 0;
     const Parents* const P = par.data();
     const Code* const code = shared.code.data();
@@ -424,12 +431,9 @@ bool run_batch(const Batch& b, Work& work) {
       if (n == side.capacity()) {
         side.set_size(n);
         out = side.reserve(n + 1);
-        side_par.resize(side.capacity());
-        sp = side_par.data();
       }
       const Parents p = P[k];
-      out[n] = k;
-      sp[n++] = p;
+      out[n++] = Member{k, p};
       mark[k] |= kNeeded;  // its w is filled in with the rest of the side
       // Parents have smaller codes than their progeny, and a side animal's
       // parents are on the side: the smallest code is that of an animal
@@ -440,11 +444,11 @@ bool run_batch(const Batch& b, Work& work) {
     }
     side.set_size(n);
   }
-  const Index oldest = work.side.back();
+  const Index oldest = work.side.back().k;
   reset.lo = oldest;
   const std::size_t m = work.side.size() + 1;  // rows of t, row 0 a scratch row
   if (lanes > 1 && m * L * sizeof(double) > shared.cap) return false;
-  for (std::size_t i = 0; i < work.side.size(); ++i) row_of[work.side.data()[i]] = static_cast<std::uint32_t>(i + 1);
+  for (std::size_t i = 0; i < work.side.size(); ++i) row_of[work.side.data()[i].k] = static_cast<std::uint32_t>(i + 1);
 
   // t = T' e_s, youngest first, then D t. Row 0 takes what unknown parents
   // would receive.
@@ -459,28 +463,23 @@ bool run_batch(const Batch& b, Work& work) {
     // parents' row numbers are kept for the pass that fills w.
     constexpr std::size_t ahead = 8, row_ahead = 16;
     const std::size_t count = work.side.size();
-    const Index* const side = work.side.data();
-    const Parents* const side_par = work.side_par.data();
+    const Member* const side = work.side.data();
     if (work.prow.size() < count) work.prow.resize(count);
     RowPair* const prow = work.prow.data();
     for (std::size_t i = 0; i < count; ++i) {
       if (i + row_ahead < count) {
-        const Parents q = side_par[i + row_ahead];
-        __builtin_prefetch(&row_of[q.sire]);
-        __builtin_prefetch(&row_of[q.dam]);
-        __builtin_prefetch(&shared.coreD[side[i + row_ahead]]);
+        const Member& a = side[i + row_ahead];
+        __builtin_prefetch(&row_of[a.p.sire]);
+        __builtin_prefetch(&row_of[a.p.dam]);
+        __builtin_prefetch(&shared.coreD[a.k]);
       }
       if (i + ahead < count) {
-        const Parents q = side_par[i + ahead];
-        __builtin_prefetch(&Tp[row_of[q.sire] * L], 1);
-        __builtin_prefetch(&Tp[row_of[q.dam] * L], 1);
-        if (L > 8) {
-          __builtin_prefetch(&Tp[row_of[q.sire] * L + 8], 1);
-          __builtin_prefetch(&Tp[row_of[q.dam] * L + 8], 1);
-        }
+        const Parents q = side[i + ahead].p;
+        prefetch_row<L, 1>(Tp, row_of[q.sire]);
+        prefetch_row<L, 1>(Tp, row_of[q.dam]);
       }
-      const Index k = side[i];
-      const Parents p = side_par[i];
+      const Index k = side[i].k;
+      const Parents p = side[i].p;
       double* __restrict t = &Tp[(i + 1) * L];
       const double D = shared.D_of(k, p);
       const std::uint32_t rs = row_of[p.sire], rd = row_of[p.dam];
@@ -505,11 +504,8 @@ bool run_batch(const Batch& b, Work& work) {
     constexpr std::size_t ahead = 8;
     for (std::size_t i = work.side.size(); i-- > 0;) {
       if (i >= ahead) {
-        const RowPair q = prow[i - ahead];
-        for (std::size_t o = 0; o < L; o += 8) {
-          __builtin_prefetch(&W[q.sire * L + o]);
-          __builtin_prefetch(&W[q.dam * L + o]);
-        }
+        prefetch_row<L>(W, prow[i - ahead].sire);
+        prefetch_row<L>(W, prow[i - ahead].dam);
       }
       const RowPair q = prow[i];
       add_mean_of<L>(&W[(i + 1) * L], &W[q.sire * L], &W[q.dam * L]);
@@ -531,24 +527,18 @@ bool run_batch(const Batch& b, Work& work) {
     std::uint8_t* const mk = mark;
     const Parents* const P = par.data();
     const Index lo = oldest;
-    IndexList& pending = work.pending;
+    List<Member>& pending = work.pending;
     pending.clear();
-    Index* pend = pending.reserve(1024);
-    std::vector<Parents>& pending_par = work.pending_par;
-    if (pending_par.size() < pending.capacity()) pending_par.resize(pending.capacity());
-    Parents* pp = pending_par.data();
+    Member* pend = pending.reserve(1024);
     std::size_t count = 0;
     for (Index k = newest; (k = marked_down(mk, k, kPending, lo)) >= lo; --k) {
       if (count == pending.capacity()) {
         pending.set_size(count);
         pend = pending.reserve(count + 1);
-        pending_par.resize(pending.capacity());
-        pp = pending_par.data();
       }
       mk[k] = static_cast<std::uint8_t>(mk[k] & ~kPending);  // the scan has passed it
       const Parents p = P[k];
-      pend[count] = k;
-      pp[count++] = p;
+      pend[count++] = Member{k, p};
       if (p.sire >= lo && !(mk[p.sire] & kNeeded)) mk[p.sire] |= kNeeded | kPending;
       if (p.dam >= lo && !(mk[p.dam] & kNeeded)) mk[p.dam] |= kNeeded | kPending;
     }
@@ -563,9 +553,9 @@ bool run_batch(const Batch& b, Work& work) {
     // Up: parents first. An animal off the sire side whose parents both have
     // w = 0 has w = 0 and gets no row.
     for (std::size_t j = count; j-- > 0;) {
-      fetch_parents_ahead<L>(pp, j, wr, W);
-      const Index k = pend[j];
-      const Parents p = pp[j];
+      fetch_parents_ahead<L>(pend, j, wr, W);
+      const Index k = pend[j].k;
+      const Parents p = pend[j].p;
       const std::uint32_t rs = wr[p.sire], rd = wr[p.dam];
       if (rs == 0 && rd == 0) continue;
       wr[k] = static_cast<std::uint32_t>(rows);
