@@ -19,12 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iostream>
-#include <sstream>
-#include <string>
-#include <unordered_map>
 #include <vector>
+
+#include "pedigree.h"
 
 namespace {
 
@@ -34,25 +31,22 @@ struct Pedigree {
   std::vector<Code> sire{0}, dam{0};
 };
 
+// Reads the file with the toolkit's own reader (fields split on spaces and
+// tabs, "0" an unknown parent) and codes the animals by their first record.
 bool read(const char* path, Pedigree& ped) {
-  std::ifstream in(path);
-  if (!in) return false;
-  std::unordered_map<std::string, Code> code;
-  code.reserve(1 << 20);
-  std::string line, id[3];
-  auto parent = [&](const std::string& s) -> Code {
-    if (s == "0") return 0;
-    auto it = code.find(s);
-    return it == code.end() ? 0 : it->second;  // a parent not listed before counts as unknown
-  };
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    if (!(fields >> id[0] >> id[1] >> id[2])) continue;
-    if (code.count(id[0])) continue;  // a repeated animal keeps its first record
-    const Code c = static_cast<Code>(ped.sire.size());
-    code.emplace(id[0], c);
-    ped.sire.push_back(parent(id[1]));
-    ped.dam.push_back(parent(id[2]));
+  haldor::Pedigree records;
+  const haldor::ReaderTexts texts{"", "Error: out of memory", "Error: out of memory while reading", true};
+  std::FILE* quiet = std::fopen("/dev/null", "w");
+  const long n = haldor::read_ped_dsf(records, path, " \t", true, {"0", false}, texts, quiet ? quiet : stderr);
+  if (quiet) std::fclose(quiet);
+  if (n <= 0) return false;
+  std::vector<Code> code(records.pool.size(), 0);  // by identifier
+  for (const haldor::PedRecord& r : records.PED) {
+    if (r.animal == haldor::kNoSymbol || code[r.animal]) continue;  // a repeated animal keeps its first record
+    code[r.animal] = static_cast<Code>(ped.sire.size());
+    // A parent not listed before counts as unknown.
+    ped.sire.push_back(code[r.sire]);
+    ped.dam.push_back(code[r.dam]);
   }
   return true;
 }
