@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks bench/ancestry's counts on a pedigree small enough to count by hand.
-#   bench/ancestry_check.sh path/to/ancestry
+#   tests/bench/ancestry_counts.sh path/to/ancestry
 set -u
-tool=${1:?usage: ancestry_check.sh path/to/ancestry}
+tool=${1:?usage: ancestry_counts.sh path/to/ancestry}
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 # S and D are half sibs (sire A); X and Y are full sibs out of S and D; Z is

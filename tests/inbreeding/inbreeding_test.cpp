@@ -255,6 +255,30 @@ TEST(Inbreeding, DeepFullSibLinesHaveNoDepthOrAncestorLimit) {
   EXPECT_GT(F[ped.size()], 0.999999);
 }
 
+TEST(Inbreeding, MateFromAnotherLongLineNeedsThousandsOfAnimalsOffTheSireSide) {
+  // Two lines of 600 generations of full-sib pairs from the same two
+  // founders, then a male of one line mated to a female of the other: her
+  // 1200 ancestors in her own line are no ancestors of his, so one batch
+  // needs them all at once, and each line's last sire has 1200 ancestors of
+  // his own. The lists of a batch grow while it runs.
+  std::vector<Animal> a = {{0, 0}, {0, 0}};
+  Code last[2][2] = {{1, 2}, {1, 2}};  // [line][male, female]
+  for (int g = 0; g < 600; ++g)
+    for (auto& line : last) {
+      const Code s = line[0], d = line[1];
+      a.push_back({s, d});
+      line[0] = static_cast<Code>(a.size());
+      a.push_back({s, d});
+      line[1] = static_cast<Code>(a.size());
+    }
+  a.push_back({last[0][0], last[1][1]});
+  const CodedPedigree ped = make(a);
+  expect_all_methods(ped, "two long lines");
+  std::vector<double> F;
+  inbreeding_indirect(ped, F);
+  EXPECT_GT(F[ped.size()], 0.0);  // the lines share their founders
+}
+
 TEST(Inbreeding, RepeatedAndMissingRecordsAreNotComputed) {
   CodedPedigree ped = make({{0, 0}, {0, 0}, {1, 2}, {1, 2}, {3, 4}, {3, 4}});
   ped.live[6] = 0;  // a repeat of an earlier animal: nothing refers to it
