@@ -153,11 +153,14 @@ void expect_all_methods(const CodedPedigree& ped, const std::string& what) {
     ASSERT_NEAR(tabular[c], ref[c], 1e-12) << what << " animal " << c;
     ASSERT_NEAR(tabular_per_animal[c], ref[c], 1e-12) << what << " animal " << c;
   }
-  // Batches of other sires may round the last bit otherwise (a dam's line
-  // stops at the first animal of the batch's sire side), but the threads
-  // change nothing, to the last bit.
+  // Neither the threads nor the batches a sire shares, their widths or the
+  // chunks of terms change a value, to the last bit.
   for (std::size_t c = 1; c <= ped.size(); ++c) {
     ASSERT_EQ(indirect[c], one_thread[c]) << what << " animal " << c;
+    ASSERT_EQ(indirect[c], batched_one[c]) << what << " animal " << c;
+    ASSERT_EQ(indirect[c], mixed[c]) << what << " animal " << c;
+    ASSERT_EQ(indirect[c], halved[c]) << what << " animal " << c;
+    ASSERT_EQ(indirect[c], chunked[c]) << what << " animal " << c;
     ASSERT_EQ(mixed[c], mixed_one_thread[c]) << what << " animal " << c;
   }
 }
