@@ -595,8 +595,8 @@ bool run_batch(const Batch& b, Work& work) {
 
   work.terms.clear();
   work.matings.clear();
-  // Down each dam's maternal line to the first animal of the sire side; lines
-  // reaching animals older than the oldest end there (w = 0). Several lines
+  // Down each dam's maternal line to its first core animal; lines reaching
+  // animals older than the oldest end there (w = 0). Several lines
   // are followed in turn so that their links are fetched from memory
   // together.
   Line* const line = work.line;
