@@ -81,6 +81,7 @@
 #include <sys/mman.h>
 #endif
 
+#include "batch_profile.h"
 #include "inbreeding.h"
 #include "progress.h"
 
@@ -311,6 +312,7 @@ struct Work {
   std::vector<Index> terms;
   std::vector<Mating> matings;
   Line line[kLines];
+  BatchProfile profile;  // empty unless built to profile the batches
 
   explicit Work(Shared& s)
       : shared(s), mark(s.parents.size(), 0), row(s.parents.size(), 0) {}
@@ -413,6 +415,12 @@ bool run_batch(const Batch& b, Work& work) {
   std::uint8_t* const mark = work.mark.data();
   std::vector<std::uint32_t>& row_of = work.row;
   RowBuffer& buf = work.rows;  // t of the sire side, then w
+  BatchProfile& prof = work.profile;
+  prof.start(Pass::kSideScan);
+  struct StopClock {
+    BatchProfile& p;
+    ~StopClock() { p.stop(); }
+  } stop_clock{prof};
   BatchReset reset(work);
 
   // The sire side: the sires and their ancestors, youngest first.
@@ -451,6 +459,9 @@ bool run_batch(const Batch& b, Work& work) {
   }
   const Index oldest = work.side.back().k;
   reset.lo = oldest;
+  prof.add(Tally::kBatches, 1);
+  prof.add(Tally::kSide, work.side.size());
+  prof.add(Tally::kSideSpan, top - oldest + 1);
   const std::size_t m = work.side.size() + 1;  // rows of t, row 0 a scratch row
   if (lanes > 1 && m * L * sizeof(double) > shared.cap) return false;
   for (std::size_t i = 0; i < work.side.size(); ++i) row_of[work.side.data()[i].k] = static_cast<std::uint32_t>(i + 1);
@@ -459,9 +470,11 @@ bool run_batch(const Batch& b, Work& work) {
   // would receive.
   buf.reserve(m * L);
   buf.resize(m * L);
+  prof.to(Pass::kZeroT);
   std::fill_n(buf.data(), m * L, 0.0);
   double* const Tp = buf.data();
   for (int i = 0; i < b.count; ++i) Tp[row_of[b.sires[i]] * L + static_cast<std::size_t>(i)] = 1.0;
+  prof.to(Pass::kUp);
   {
     // The parents' rows lie anywhere in T: they are fetched a few animals
     // ahead, and their row numbers and the animal's D a few more ahead. The
@@ -502,6 +515,7 @@ bool run_batch(const Batch& b, Work& work) {
   // the other animals the dams' lines need, filled in chunk by chunk as the
   // lines name more of them. Animals older than the oldest have w = 0; other
   // animals get rows after the side's. Row 0 is w = 0.
+  prof.to(Pass::kSideW);
   std::fill_n(buf.data(), L, 0.0);
   {
     const RowPair* const prow = work.prow.data();
@@ -524,6 +538,7 @@ bool run_batch(const Batch& b, Work& work) {
   };
   auto extend = [&]() {
     if (newest == 0) return true;
+    prof.to(Pass::kNeededScan);
     reset.hi = std::max(reset.hi, newest);
     // Down: the parents of a needed animal are needed. The arrays are read
     // through local pointers: the byte stores to the marks could alias
@@ -547,6 +562,9 @@ bool run_batch(const Batch& b, Work& work) {
       if (p.sire >= lo && !(mk[p.sire] & kNeeded)) mk[p.sire] |= kNeeded | kPending;
       if (p.dam >= lo && !(mk[p.dam] & kNeeded)) mk[p.dam] |= kNeeded | kPending;
     }
+    prof.add(Tally::kNeeded, count);
+    prof.add(Tally::kNeededSpan, newest - lo + 1);
+    prof.to(Pass::kNeededW);
     newest = 0;
     std::size_t rows = buf.size() / L;
     if (lanes > 1 && (rows + count) * L * sizeof(double) > shared.cap) return false;
@@ -569,10 +587,14 @@ bool run_batch(const Batch& b, Work& work) {
       ++rows;
     }
     work.with_w.set_size(given_n);
+    prof.add(Tally::kNeededRows, rows - buf.size() / L);
     buf.resize(rows * L);
+    prof.to(Pass::kLines);
     return true;
   };
   auto evaluate = [&]() {
+    prof.to(Pass::kTerms);
+    prof.add(Tally::kMatings, work.matings.size());
     const double* const W = buf.data();
     std::size_t next = 0;
     for (const Mating& x : work.matings) {
@@ -591,8 +613,10 @@ bool run_batch(const Batch& b, Work& work) {
     }
     work.terms.clear();
     work.matings.clear();
+    prof.to(Pass::kLines);
   };
 
+  prof.to(Pass::kLines);
   work.terms.clear();
   work.matings.clear();
   // Down each dam's maternal line to its first core animal; lines reaching
@@ -641,6 +665,7 @@ bool run_batch(const Batch& b, Work& work) {
         } else {
           need(l.sire_or_self);
           ln.terms.push_back(l.sire_or_self);
+          prof.add(Tally::kLinks, 1);
           ln.x = l.dam;
           __builtin_prefetch(&shared.link[ln.x]);
           finished = false;
@@ -895,6 +920,9 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
     for (std::thread& t : pool) t.join();
     if (error) std::rethrow_exception(error);
   }
+  BatchProfile profile;
+  for (const Work& w : works) profile.merge(w.profile);
+  profile.print(stderr);
 }
 
 }  // namespace haldor::inbreeding
