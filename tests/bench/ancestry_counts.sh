@@ -7,18 +7,7 @@ dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 # S and D are half sibs (sire A); X and Y are full sibs out of S and D; Z is
 # out of S and E, whose sire is unknown; T is out of X and his sister Y.
-cat >"$dir/ped.txt" <<'PED'
-A 0 0
-B 0 0
-C 0 0
-S A B
-D A C
-X S D
-Y S D
-E 0 C
-Z S E
-T X Y
-PED
+cp "$(dirname "$0")/family.ped" "$dir/ped.txt"
 # Sire A: {A} = 1 of his own; his mates B and C add 2.
 # Sire S: {S, A, B} = 3; his mates add D, C (through D) and E = 3.
 # Sire X: {X, S, D, A, B, C} = 6; his mate Y adds Y = 1.

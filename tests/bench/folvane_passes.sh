@@ -16,18 +16,7 @@ fail() { echo "FAIL: $*"; failed=1; }
 
 # S and D are half sibs (sire A); X and Y are full sibs out of S and D; Z is
 # out of S and E, whose sire is unknown; T is out of X and his sister Y.
-cat >"$dir/small.ped" <<'PED'
-A 0 0
-B 0 0
-C 0 0
-S A B
-D A C
-X S D
-Y S D
-E 0 C
-Z S E
-T X Y
-PED
+cp "$(dirname "$0")/family.ped" "$dir/small.ped"
 # Sires A and S share the first batch (S's parents are founders); X comes
 # after them, since his D needs the F of his parents, progeny of A.
 #   side: A, S and B, then X and his five ancestors: 9 animals; the core
