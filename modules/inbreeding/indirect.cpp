@@ -312,7 +312,7 @@ struct Work {
   std::vector<Index> terms;
   std::vector<Mating> matings;
   Line line[kLines];
-  BatchProfile profile;  // empty unless built to profile the batches
+  [[no_unique_address]] BatchProfile profile;  // empty unless built to profile the batches
 
   explicit Work(Shared& s)
       : shared(s), mark(s.parents.size(), 0), row(s.parents.size(), 0) {}
