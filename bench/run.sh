@@ -75,6 +75,14 @@ if [ ! -x "$pedsim" ]; then
   echo "Error: $pedsim not found; build it with: cmake --build $build --target pedsim" >&2
   exit 2
 fi
+# The shape table's three ancestry columns come from bench/ancestry; without it
+# they are left as "-", so say so before the long run rather than after it.
+ancestry_missing=0
+if [ "$shapes_mode" = 1 ] && [ ! -x "$build/bench/ancestry" ]; then
+  ancestry_missing=1
+  echo "Note: $build/bench/ancestry not found, so the ancestry columns will be \"-\";" \
+    "build it with: cmake --build $build --target ancestry" >&2
+fi
 for shape_arg in $shapes; do
   case "${shape_arg%%:*}" in
     livestock|herdbook|natural|deep|closed) ;;
@@ -281,6 +289,10 @@ folvane_shapes() {
     echo "sires): the mean number of ancestors of a sire with himself, the mean number of his mates'"
     echo "ancestors (with themselves) not among his, and their sum times the number of sires: the"
     echo "entries of the sires' relationship columns over those ancestors, which the indirect method reaches."
+    if [ "$ancestry_missing" = 1 ]; then
+      echo
+      echo "bench/ancestry was not built for this run, so its three columns are \"-\"."
+    fi
   } >>"$report"
 }
 
