@@ -138,9 +138,13 @@ constexpr std::uint8_t kNeeded = 2;    // w wanted: a term, or a parent of a nee
 
 // The first index from k down to `floor` (at least 1) whose mark has one of
 // `bit`, or floor - 1. Eight marks at a time are skipped while none of them
-// has it.
+// has it. The mark at k is read on its own first: the scan has often just
+// set it (an animal's dam often has the index right before its own), and a
+// byte just stored is read back at once on its own, where a read of eight
+// bytes over it waits until the store is done.
 inline Index marked_down(const std::uint8_t* mark, Index k, std::uint8_t bit, Index floor) {
   const std::uint64_t any = 0x0101010101010101ull * bit;
+  if (k >= floor && (mark[k] & bit)) return k;
   while (k >= floor) {
     if (k >= floor + 7) {
       std::uint64_t eight;
