@@ -32,7 +32,7 @@ enum class Tally : int {
   kSide,         // sire-side animals
   kSideSpan,     // core indices the side scans passed over
   kNeeded,       // other animals the lines needed
-  kNeededSpan,   // core indices their scans passed over
+  kNeededSpan,   // core indices from the youngest of them to the oldest of the side
   kNeededRows,   // of those, animals given a row (w not 0)
   kLinks,        // maternal-line links followed
   kMatings,      // matings evaluated

@@ -568,9 +568,11 @@ bool run_batch(const Batch& b, Work& work) {
   auto need = [&](Index c) {
     if (c < oldest || (mark[c] & kNeeded)) return;
     mark[c] |= kNeeded;
-    if (wanted == queue.capacity()) queue.set_size(wanted);
-    Index* const q = queue.reserve(wanted + 1);
-    q[wanted++] = c;
+    if (wanted == queue.capacity()) {
+      queue.set_size(wanted);
+      queue.reserve(wanted + 1);
+    }
+    queue.data()[wanted++] = c;
     newest = std::max(newest, c);
   };
   auto extend = [&]() {

@@ -23,8 +23,8 @@ cp "$(dirname "$0")/family.ped" "$dir/small.ped"
 #   indices (parents first, from the youngest sire) are A 1, B 2, S 3, C 4,
 #   D 5, X 6, so the side scans pass over 3 and 6 indices;
 #   needed off the side, first batch: the dams C and D (lines of D, Y, X and
-#   Z), found by a scan from D down to A (5 indices); C, a founder, has w = 0
-#   and no row;
+#   Z), spanning D down to A, the oldest of the side (5 indices); C, a
+#   founder, has w = 0 and no row;
 #   line links: E's unknown sire (Z's dam), Y's sire S (T's dam);
 #   matings: S, D, X, Y, Z and T.
 expected="Batch counts: batches 2; side animals 9; side span 9; needed animals 2; needed span 5; needed rows 1; line links 2; matings 6"
