@@ -1,14 +1,22 @@
 #include "inbreeding.h"
 
+#include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "output.h"
 #include "progress.h"
+#include "threads.h"
 
 namespace haldor::inbreeding {
 
@@ -16,35 +24,10 @@ namespace {
 
 const char* const kMemoryError = "Error occurred while memory allocation!\n";
 
-// Collects output text and hands it to the file in large blocks.
-class LineWriter {
- public:
-  explicit LineWriter(std::FILE* fp) : fp_(fp) { buf_.reserve(kBlock + 4096); }
-  ~LineWriter() { flush(); }
-  void text(std::string_view s) { buf_.append(s.data(), s.size()); }
-  void number(long v) {
-    char tmp[24];
-    int n = std::snprintf(tmp, sizeof tmp, "%ld", v);
-    buf_.append(tmp, static_cast<std::size_t>(n));
-  }
-  void f6(double v) {
-    char tmp[64];
-    buf_.append(tmp, static_cast<std::size_t>(format_f6(v, tmp)));
-  }
-  void end_line() {
-    buf_.push_back('\n');
-    if (buf_.size() >= kBlock) flush();
-  }
-  void flush() {
-    if (!buf_.empty()) std::fwrite(buf_.data(), 1, buf_.size(), fp_);
-    buf_.clear();
-  }
-
- private:
-  static constexpr std::size_t kBlock = 1 << 18;
-  std::FILE* fp_;
-  std::string buf_;
-};
+// The result text is handed to the file in blocks of this many bytes or
+// more; with more than one thread, each formats this many records at a time.
+constexpr std::size_t kWriteBlock = 1 << 18;
+constexpr std::size_t kWriteSpan = 1 << 16;
 
 }  // namespace
 
@@ -182,7 +165,15 @@ long code_animal(Run& run, RecordCodes& codes) {
     const HashEntry* e = run.HASHTBL.find_key(id);
     return e ? static_cast<Code>(e->address) : 0;
   };
+  // The entries of the parents lie anywhere in the table: they are fetched
+  // a few records ahead.
+  constexpr long ahead = 16;
   for (long p = 1; p <= n; ++p) {
+    if (p + ahead <= n) {
+      const PedRecord& later = run.ped.PED[static_cast<std::size_t>(p + ahead - 1)];
+      run.HASHTBL.prefetch(later.sire);
+      run.HASHTBL.prefetch(later.dam);
+    }
     const PedRecord& r = run.ped.PED[static_cast<std::size_t>(p - 1)];
     auto i = static_cast<std::size_t>(p);
     codes.id[i] = address(r.animal);
@@ -220,10 +211,174 @@ long code_animal(Run& run, RecordCodes& codes) {
   return 0;
 }
 
+namespace {
+
+// Formats the result lines of records first .. last - 1 (1-based) onto `out`,
+// handing it to `fp` in blocks when `fp` is given. Returns the lines written.
+long format_lines(const Run& run, const RecordCodes& codes, const Folvane& options, const std::vector<double>& F,
+                  const Completeness& pci, std::size_t first, std::size_t last, std::string& out, std::FILE* fp,
+                  Progress* progress) {
+  const CodedPedigree& ped = codes.ped;
+  const std::size_t n = ped.size();
+  const std::string& delim = run.settings.out_delimiter;
+  std::optional<CompletenessText> pci_text;
+  if (options.completeness) pci_text.emplace(pci, delim);
+  // The names, codes and F of the parents lie anywhere in memory: each
+  // line fetches what a line further on will read, in steps that each
+  // need what the step before fetched.
+  constexpr std::size_t parents_ahead = 8, text_ahead = 16, place_ahead = 32;
+  const SymbolPool& pool = run.ped.pool;
+  const auto& PED = run.ped.PED;
+  char tmp[64];
+  auto number = [&](long v) { out.append(tmp, static_cast<std::size_t>(std::snprintf(tmp, sizeof tmp, "%ld", v))); };
+  auto f6 = [&](double v) { out.append(tmp, static_cast<std::size_t>(format_f6(v, tmp))); };
+  long computed = 0;
+  for (std::size_t p = first; p < last; ++p) {
+    if (progress) progress->update(p);
+    if (p + place_ahead <= n) {
+      const PedRecord& later = PED[p + place_ahead - 1];
+      pool.prefetch_place(later.animal);
+      pool.prefetch_place(later.sire);
+      pool.prefetch_place(later.dam);
+    }
+    if (p + text_ahead <= n) {
+      const PedRecord& later = PED[p + text_ahead - 1];
+      pool.prefetch_text(later.animal);
+      pool.prefetch_text(later.sire);
+      pool.prefetch_text(later.dam);
+      const Code lc = codes.id[p + text_ahead];
+      __builtin_prefetch(&ped.sire[lc]);
+      __builtin_prefetch(&ped.dam[lc]);
+      __builtin_prefetch(&F[lc]);
+    }
+    if (p + parents_ahead <= n) {
+      const Code lc = codes.id[p + parents_ahead];
+      const Code ls = ped.sire[lc], ld = ped.dam[lc];
+      __builtin_prefetch(&F[ls]);
+      __builtin_prefetch(&F[ld]);
+      if (pci_text) {
+        pci.prefetch(ls);
+        pci.prefetch(ld);
+      }
+    }
+    const Code c = codes.id[p];
+    if (c == 0) continue;
+    ++computed;
+    const PedRecord& r = PED[p - 1];
+    out.append(run.ped.name(r.animal));
+    out.append(delim);
+    out.append(r.sire ? run.ped.name(r.sire) : std::string_view("0"));
+    out.append(delim);
+    out.append(r.dam ? run.ped.name(r.dam) : std::string_view("0"));
+    if (options.renumber) {
+      out.append(delim);
+      number(static_cast<long>(c));
+      out.append(delim);
+      number(static_cast<long>(ped.sire[p]));
+      out.append(delim);
+      number(static_cast<long>(ped.dam[p]));
+    }
+    // A repeated record shows the values of the animal's first record.
+    const Code s = ped.sire[c], d = ped.dam[c];
+    out.append(delim);
+    f6(1.0 / mendelian_factor(s, d, F));
+    out.append(delim);
+    f6(F[c]);
+    if (pci_text) out.append(pci_text->get(s, d));
+    out.push_back('\n');
+    if (fp && out.size() >= kWriteBlock) {
+      std::fwrite(out.data(), 1, out.size(), fp);
+      out.clear();
+    }
+  }
+  if (fp && !out.empty()) {
+    std::fwrite(out.data(), 1, out.size(), fp);
+    out.clear();
+  }
+  return computed;
+}
+
+// Writes every result line. With more than one thread, a large pedigree's
+// records are formatted in spans, span j by thread j mod T, and each thread
+// writes its span once the span before it is written: the file gets the same
+// bytes as from one thread, and the writing of one span overlaps the
+// formatting of the next.
+long write_lines(const Run& run, const RecordCodes& codes, const Folvane& options, const std::vector<double>& F,
+                 const Completeness& pci, std::FILE* fp, unsigned threads) {
+  const std::size_t n = codes.ped.size();
+  Progress progress("writing", n);
+  if (threads < 2 || n < 2 * kWriteSpan) {
+    std::string out;
+    out.reserve(kWriteBlock + 4096);
+    return format_lines(run, codes, options, F, pci, 1, n + 1, out, fp, &progress);
+  }
+  const std::size_t spans = (n + kWriteSpan - 1) / kWriteSpan;
+  std::mutex lock;
+  std::condition_variable changed;
+  std::size_t written = 0;  // spans written so far
+  std::size_t T = 1;        // threads taking part, fixed before any starts
+  bool go = false, failed = false;
+  std::exception_ptr error;
+  long computed = 0;
+  auto work = [&](std::size_t t) {
+    try {
+      std::size_t step;
+      {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [&] { return go; });
+        step = T;
+      }
+      std::string text;
+      for (std::size_t j = t; j < spans; j += step) {
+        const std::size_t first = 1 + j * kWriteSpan, last = std::min(n + 1, first + kWriteSpan);
+        text.clear();
+        const long count = format_lines(run, codes, options, F, pci, first, last, text, nullptr, nullptr);
+        {
+          std::unique_lock<std::mutex> hold(lock);
+          changed.wait(hold, [&] { return written == j || failed; });
+          if (failed) return;
+        }
+        // Only the thread whose turn it is writes.
+        std::fwrite(text.data(), 1, text.size(), fp);
+        std::lock_guard<std::mutex> hold(lock);
+        computed += count;
+        written = j + 1;
+        changed.notify_all();
+        // Only the calling thread draws.
+        if (t == 0) progress.update(last - 1);
+      }
+    } catch (...) {
+      std::lock_guard<std::mutex> hold(lock);
+      if (!error) error = std::current_exception();
+      failed = true;
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> pool;
+  for (std::size_t t = 1; t < threads; ++t) {
+    try {
+      pool.emplace_back(work, t);
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: the others take every span
+    }
+  }
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    T = pool.size() + 1;
+    go = true;
+    changed.notify_all();
+  }
+  work(0);
+  for (std::thread& th : pool) th.join();
+  if (error) std::rethrow_exception(error);
+  return computed;
+}
+
+}  // namespace
+
 long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
   std::FILE* con = run.console;
   const std::string& name = run.settings.output();
-  const std::string& delim = run.settings.out_delimiter;
   ResultFile file;
   if (!file.open(name)) {
     std::fprintf(con, "Error: Failed to create \"%s\" file!\n", name.c_str());
@@ -233,7 +388,6 @@ long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
   std::fflush(con);
 
   const CodedPedigree& ped = codes.ped;
-  const std::size_t n = ped.size();
   std::vector<double> F;
   Completeness pci;
   try {
@@ -250,71 +404,12 @@ long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
   }
 
   long computed = 0;
-  {
-    LineWriter out(file.get());
-    std::optional<CompletenessText> pci_text;
-    if (options.completeness) pci_text.emplace(pci, delim);
-    Progress progress("writing", n);
-    // The names, codes and F of the parents lie anywhere in memory: each
-    // line fetches what a line further on will read, in steps that each
-    // need what the step before fetched.
-    constexpr std::size_t parents_ahead = 8, text_ahead = 16, place_ahead = 32;
-    const SymbolPool& pool = run.ped.pool;
-    const auto& PED = run.ped.PED;
-    for (std::size_t p = 1; p <= n; ++p) {
-      progress.update(p);
-      if (p + place_ahead <= n) {
-        const PedRecord& later = PED[p + place_ahead - 1];
-        pool.prefetch_place(later.animal);
-        pool.prefetch_place(later.sire);
-        pool.prefetch_place(later.dam);
-      }
-      if (p + text_ahead <= n) {
-        const PedRecord& later = PED[p + text_ahead - 1];
-        pool.prefetch_text(later.animal);
-        pool.prefetch_text(later.sire);
-        pool.prefetch_text(later.dam);
-        const Code lc = codes.id[p + text_ahead];
-        __builtin_prefetch(&ped.sire[lc]);
-        __builtin_prefetch(&ped.dam[lc]);
-        __builtin_prefetch(&F[lc]);
-      }
-      if (p + parents_ahead <= n) {
-        const Code lc = codes.id[p + parents_ahead];
-        const Code ls = ped.sire[lc], ld = ped.dam[lc];
-        __builtin_prefetch(&F[ls]);
-        __builtin_prefetch(&F[ld]);
-        if (pci_text) {
-          pci.prefetch(ls);
-          pci.prefetch(ld);
-        }
-      }
-      const Code c = codes.id[p];
-      if (c == 0) continue;
-      ++computed;
-      const PedRecord& r = run.ped.PED[p - 1];
-      out.text(run.ped.name(r.animal));
-      out.text(delim);
-      out.text(r.sire ? run.ped.name(r.sire) : std::string_view("0"));
-      out.text(delim);
-      out.text(r.dam ? run.ped.name(r.dam) : std::string_view("0"));
-      if (options.renumber) {
-        out.text(delim);
-        out.number(static_cast<long>(c));
-        out.text(delim);
-        out.number(static_cast<long>(ped.sire[p]));
-        out.text(delim);
-        out.number(static_cast<long>(ped.dam[p]));
-      }
-      // A repeated record shows the values of the animal's first record.
-      const Code s = ped.sire[c], d = ped.dam[c];
-      out.text(delim);
-      out.f6(1.0 / mendelian_factor(s, d, F));
-      out.text(delim);
-      out.f6(F[c]);
-      if (pci_text) out.text(pci_text->get(s, d));
-      out.end_line();
-    }
+  try {
+    computed = write_lines(run, codes, options, F, pci, file.get(), worker_threads(kMaxThreads));
+  } catch (const std::bad_alloc&) {
+    std::fputc('\n', con);
+    std::fputs(kMemoryError, con);
+    return -1;
   }
   if (!file.commit()) {
     std::fputc('\n', con);

@@ -38,6 +38,10 @@ struct RecordCodes {
   CodedPedigree ped;  // the parent codes of each record are those of its own line
 };
 
+// Most threads a run uses (each thread of the indirect method has its own
+// marks and vectors).
+constexpr unsigned kMaxThreads = 4;
+
 // Mendelian sampling variance factor from the parents' inbreeding.
 inline double mendelian_factor(Code sire, Code dam, const std::vector<double>& F) {
   if (sire && dam) return 0.5 - 0.25 * F[sire] - 0.25 * F[dam];

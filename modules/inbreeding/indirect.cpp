@@ -90,6 +90,7 @@
 #include "batch_profile.h"
 #include "inbreeding.h"
 #include "progress.h"
+#include "threads.h"
 
 namespace haldor::inbreeding {
 
@@ -99,7 +100,6 @@ using Index = std::uint32_t;  // position in the core, 1-based; 0 = none
 
 constexpr Index kCoreFlag = 0x80000000u;
 constexpr int kLanes = 16;
-constexpr unsigned kMaxThreads = 4;  // each thread has its own marks and vectors
 
 // The parents of a core animal, as core indices.
 struct Parents {
@@ -773,7 +773,12 @@ std::vector<Code> mating_groups(const CodedPedigree& ped) {
     while (up[x] != x) x = up[x] = up[up[x]];
     return x;
   };
+  constexpr std::size_t ahead = 16;  // a dam's first mate and a sire's link are fetched ahead
   for (std::size_t c = 1; c <= n; ++c) {
+    if (c + ahead <= n) {
+      __builtin_prefetch(&mate[ped.dam[c + ahead]]);
+      __builtin_prefetch(&up[ped.sire[c + ahead]]);
+    }
     const Code s = ped.sire[c], d = ped.dam[c];
     if (!ped.live[c] || !s || !d) continue;
     if (!mate[d]) {
@@ -810,40 +815,88 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
       return round != o.round ? round < o.round : group != o.group ? group < o.group : code < o.code;
     }
   };
+  const unsigned threads = worker_threads(kMaxThreads);
+  // The sires of one herd share more of their ancestry than sires taken by
+  // code, so a batch of them has fewer rows to fill. Where dams are mated
+  // across herds (artificial insemination) most sires fall into one group
+  // and keep their order by code. The groups are found on a thread of their
+  // own while this one finds the rounds.
+  std::vector<Code> group;
+  std::exception_ptr group_error;
+  std::thread grouping;
+  auto find_groups = [&] {
+    try {
+      group = mating_groups(ped);
+    } catch (...) {
+      group_error = std::current_exception();
+    }
+  };
+  if (threads > 1) {
+    try {
+      grouping = std::thread(find_groups);
+    } catch (const std::system_error&) {
+      // no thread to be had: found below on this one
+    }
+  }
+  struct JoinGroups {
+    std::thread& t;
+    ~JoinGroups() {
+      if (t.joinable()) t.join();
+    }
+  } join_groups{grouping};
   std::vector<Sire> sires;
   {
-    std::vector<std::uint32_t> R(n + 1, 0), P(n + 1, 0);
+    // R: last round the F of the animal and of all its ancestors depends
+    // on; P: round of the animal as a sire. The parents' rounds lie
+    // anywhere in the table: they are fetched a few animals ahead.
+    struct Rounds {
+      std::uint32_t R, P;
+    };
+    std::vector<Rounds> rp(n + 1, Rounds{0, 0});
     std::vector<std::uint8_t> has(n + 1, 0);
+    constexpr std::size_t ahead = 16;
     for (std::size_t c = 1; c <= n; ++c) {
-      // R: last round the F of the animal and of all its ancestors depends
-      // on; P: round of the animal as a sire.
+      if (c + ahead <= n) {
+        __builtin_prefetch(&rp[sire[c + ahead]]);
+        __builtin_prefetch(&rp[dam[c + ahead]]);
+        __builtin_prefetch(&has[sire[c + ahead]], 1);
+      }
       const Code s = sire[c], d = dam[c];
-      const std::uint32_t parents = std::max(R[s], R[d]);
-      P[c] = parents + 1;
-      R[c] = (s && d) ? std::max(parents, P[s]) : parents;
+      const std::uint32_t parents = std::max(rp[s].R, rp[d].R);
+      rp[c].P = parents + 1;
+      rp[c].R = (s && d) ? std::max(parents, rp[s].P) : parents;
       if (mated(c)) has[s] = 1;
     }
     for (std::size_t s = 1; s <= n; ++s)
-      if (has[s]) sires.push_back(Sire{P[s], 0, static_cast<Code>(s)});
+      if (has[s]) sires.push_back(Sire{rp[s].P, 0, static_cast<Code>(s)});
   }
-  {
-    // The sires of one herd share more of their ancestry than sires
-    // taken by code, so a batch of them has fewer rows to fill. Where dams
-    // are mated across herds (artificial insemination) most sires fall into
-    // one group and keep their order by code.
-    const std::vector<Code> group = mating_groups(ped);
-    for (Sire& x : sires) x.group = group[x.code];
-  }
+  if (grouping.joinable())
+    grouping.join();
+  else
+    find_groups();
+  if (group_error) std::rethrow_exception(group_error);
+  for (Sire& x : sires) x.group = group[x.code];
+  std::vector<Code>().swap(group);
   std::sort(sires.begin(), sires.end());
 
   // The core: every sire and, youngest first, the parents of core animals.
   std::vector<Index> index(n + 1, 0);  // core index by code
   {
+    // Here and below, what is read or written at a parent lies anywhere
+    // in its table: it is fetched a few animals ahead.
+    constexpr std::size_t ahead = 16;
     std::vector<std::uint8_t> core(n + 1, 0);
-    for (std::size_t c = 1; c <= n; ++c)
+    for (std::size_t c = 1; c <= n; ++c) {
+      if (c + ahead <= n) __builtin_prefetch(&core[sire[c + ahead]], 1);
       if (ped.live[c]) core[sire[c]] = 1;
-    for (std::size_t c = n; c >= 1; --c)
+    }
+    for (std::size_t c = n; c >= 1; --c) {
+      if (c > ahead) {
+        __builtin_prefetch(&core[sire[c - ahead]], 1);
+        __builtin_prefetch(&core[dam[c - ahead]], 1);
+      }
       if (core[c]) core[sire[c]] = core[dam[c]] = 1;
+    }
     // Core indices are given depth first over the parents, each animal
     // after its parents, starting from the youngest animals, rather than in
     // code order: the ancestors of one animal then lie close together, so a
@@ -875,26 +928,44 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   const std::size_t K = shared.code.size() - 1;
   shared.parents.resize(K + 1);
   shared.parents[0] = Parents{0, 0};
+  constexpr std::size_t ahead = 16;
   for (std::size_t k = 1; k <= K; ++k) {
+    if (k + 2 * ahead <= K) {
+      __builtin_prefetch(&sire[shared.code[k + 2 * ahead]]);
+      __builtin_prefetch(&dam[shared.code[k + 2 * ahead]]);
+    }
+    if (k + ahead <= K) {
+      const Code later = shared.code[k + ahead];
+      __builtin_prefetch(&index[sire[later]]);
+      __builtin_prefetch(&index[dam[later]]);
+    }
     const Code c = shared.code[k];
     shared.parents[k] = Parents{index[sire[c]], index[dam[c]]};
   }
   shared.coreF.assign(K + 1, 0.0);
   shared.coreD.assign(K + 1, std::numeric_limits<double>::quiet_NaN());
   shared.link.resize(n + 1);
-  for (std::size_t c = 0; c <= n; ++c)
+  for (std::size_t c = 0; c <= n; ++c) {
+    if (c + ahead <= n) __builtin_prefetch(&index[sire[c + ahead]]);
     shared.link[c] = Link{index[c] ? index[c] | kCoreFlag : index[sire[c]], dam[c]};
+  }
 
   // Progeny with both parents known, grouped by their sire's core index.
   shared.first.assign(K + 2, 0);
-  for (std::size_t c = 1; c <= n; ++c)
+  for (std::size_t c = 1; c <= n; ++c) {
+    if (c + 2 * ahead <= n) __builtin_prefetch(&index[sire[c + 2 * ahead]]);
+    if (c + ahead <= n) __builtin_prefetch(&shared.first[index[sire[c + ahead]] + 1], 1);
     if (mated(c)) ++shared.first[index[sire[c]] + 1];
+  }
   for (std::size_t k = 1; k <= K + 1; ++k) shared.first[k] += shared.first[k - 1];
   shared.progeny.resize(shared.first[K + 1]);
   {
     std::vector<Code> next(shared.first.begin(), shared.first.end() - 1);
-    for (std::size_t c = 1; c <= n; ++c)
+    for (std::size_t c = 1; c <= n; ++c) {
+      if (c + 2 * ahead <= n) __builtin_prefetch(&index[sire[c + 2 * ahead]]);
+      if (c + ahead <= n) __builtin_prefetch(&next[index[sire[c + ahead]]], 1);
       if (mated(c)) shared.progeny[next[index[sire[c]]]++] = static_cast<Code>(c);
+    }
   }
   std::vector<Index> order;
   std::vector<std::uint32_t> round;
@@ -926,13 +997,6 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   // On a terminal, a long computation shows the share of batches done.
   Progress progress("inbreeding", batch_begin.size() - 1);
 
-  // HALDOR_THREADS=N caps the threads (benchmarks time one thread with it).
-  unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
-  if (const char* cap = std::getenv("HALDOR_THREADS")) {
-    char* end = nullptr;
-    const unsigned long wanted = std::strtoul(cap, &end, 10);
-    if (end != cap && *end == '\0' && wanted >= 1) threads = std::min<unsigned long>(threads, wanted);
-  }
   std::vector<Work> works;
   works.reserve(threads);
   for (unsigned t = 0; t < threads; ++t) works.emplace_back(shared);

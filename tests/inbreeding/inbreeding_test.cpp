@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -292,6 +293,46 @@ TEST(Inbreeding, RepeatedAndMissingRecordsAreNotComputed) {
   inbreeding_tabular(ped, F, 0);
   EXPECT_DOUBLE_EQ(F[5], 0.25);
   EXPECT_DOUBLE_EQ(F[6], 0.0);
+}
+
+// A large pedigree's result lines are formatted by several threads, a span
+// of records each: the file must be the one a single thread writes, with
+// every column (-c, -p), repeated records and unknown parents.
+TEST(Folvane, ThreadsWriteTheFileOneThreadWrites) {
+  testing::ScratchDir dir;
+  std::string text;
+  std::mt19937 rng(7);
+  const int n = 150000;
+  auto id = [](int i) {
+    std::string s = "X";
+    s += std::to_string(i);
+    return s;
+  };
+  for (int i = 1; i <= n; ++i) {
+    const int s = i > 100 ? 1 + static_cast<int>(rng() % static_cast<unsigned>(i - 1)) : 0;
+    const int d = i > 100 ? 1 + static_cast<int>(rng() % static_cast<unsigned>(i - 1)) : 0;
+    text += id(i) + " " + (s && s != d ? id(s) : "0") + " " + (d ? id(d) : "0") + "\n";
+    if (i % 9973 == 0) text += id(i / 2) + " 0 0\n";  // a repeated record
+  }
+  const std::string ped = dir.write("ped.txt", text);
+  // The console and the result file of a run.
+  auto run = [&](const char* threads) {
+    setenv("HALDOR_THREADS", threads, 1);
+    std::vector<std::string> args = {"Folvane", "-c", "-p", ped, dir.file("out.txt")};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    testing::Capture console;
+    Folvane folvane;
+    const int status = run_frame(static_cast<int>(args.size()), argv.data(), folvane, console.get());
+    unsetenv("HALDOR_THREADS");
+    EXPECT_EQ(status, 0);
+    return std::make_pair(console.text(), testing::read_file(dir.file("out.txt")));
+  };
+  const auto one = run("1"), two = run("2");
+  EXPECT_EQ(one.first, two.first);
+  EXPECT_EQ(std::count(one.second.begin(), one.second.end(), '\n'), n + n / 9973);
+  EXPECT_TRUE(one.second == two.second);
 }
 
 TEST(Completeness, SharesAndIndex) {
