@@ -882,21 +882,11 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   // The core: every sire and, youngest first, the parents of core animals.
   std::vector<Index> index(n + 1, 0);  // core index by code
   {
-    // Here and below, what is read or written at a parent lies anywhere
-    // in its table: it is fetched a few animals ahead.
-    constexpr std::size_t ahead = 16;
     std::vector<std::uint8_t> core(n + 1, 0);
-    for (std::size_t c = 1; c <= n; ++c) {
-      if (c + ahead <= n) __builtin_prefetch(&core[sire[c + ahead]], 1);
+    for (std::size_t c = 1; c <= n; ++c)
       if (ped.live[c]) core[sire[c]] = 1;
-    }
-    for (std::size_t c = n; c >= 1; --c) {
-      if (c > ahead) {
-        __builtin_prefetch(&core[sire[c - ahead]], 1);
-        __builtin_prefetch(&core[dam[c - ahead]], 1);
-      }
+    for (std::size_t c = n; c >= 1; --c)
       if (core[c]) core[sire[c]] = core[dam[c]] = 1;
-    }
     // Core indices are given depth first over the parents, each animal
     // after its parents, starting from the youngest animals, rather than in
     // code order: the ancestors of one animal then lie close together, so a
@@ -928,29 +918,20 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   const std::size_t K = shared.code.size() - 1;
   shared.parents.resize(K + 1);
   shared.parents[0] = Parents{0, 0};
-  constexpr std::size_t ahead = 16;
   for (std::size_t k = 1; k <= K; ++k) {
-    if (k + 2 * ahead <= K) {
-      __builtin_prefetch(&sire[shared.code[k + 2 * ahead]]);
-      __builtin_prefetch(&dam[shared.code[k + 2 * ahead]]);
-    }
-    if (k + ahead <= K) {
-      const Code later = shared.code[k + ahead];
-      __builtin_prefetch(&index[sire[later]]);
-      __builtin_prefetch(&index[dam[later]]);
-    }
     const Code c = shared.code[k];
     shared.parents[k] = Parents{index[sire[c]], index[dam[c]]};
   }
   shared.coreF.assign(K + 1, 0.0);
   shared.coreD.assign(K + 1, std::numeric_limits<double>::quiet_NaN());
   shared.link.resize(n + 1);
-  for (std::size_t c = 0; c <= n; ++c) {
-    if (c + ahead <= n) __builtin_prefetch(&index[sire[c + ahead]]);
+  for (std::size_t c = 0; c <= n; ++c)
     shared.link[c] = Link{index[c] ? index[c] | kCoreFlag : index[sire[c]], dam[c]};
-  }
 
   // Progeny with both parents known, grouped by their sire's core index.
+  // The entries of a sire lie anywhere in their tables: they are fetched a
+  // few progeny ahead.
+  constexpr std::size_t ahead = 16;
   shared.first.assign(K + 2, 0);
   for (std::size_t c = 1; c <= n; ++c) {
     if (c + 2 * ahead <= n) __builtin_prefetch(&index[sire[c + 2 * ahead]]);
