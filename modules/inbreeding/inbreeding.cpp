@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -403,14 +402,9 @@ long calc_icoef(Run& run, const RecordCodes& codes, const Folvane& options) {
     return -1;
   }
 
-  long computed = 0;
-  try {
-    computed = write_lines(run, codes, options, F, pci, file.get(), worker_threads(kMaxThreads));
-  } catch (const std::bad_alloc&) {
-    std::fputc('\n', con);
-    std::fputs(kMemoryError, con);
-    return -1;
-  }
+  // Running out of memory here ends the run in the frame, which drops the
+  // temporary file.
+  const long computed = write_lines(run, codes, options, F, pci, file.get(), worker_threads(kMaxThreads));
   if (!file.commit()) {
     std::fputc('\n', con);
     print_write_error(con, name);
