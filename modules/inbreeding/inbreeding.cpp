@@ -23,9 +23,7 @@ namespace {
 
 const char* const kMemoryError = "Error occurred while memory allocation!\n";
 
-// The result text is handed to the file in blocks of this many bytes or
-// more; with more than one thread, each formats this many records at a time.
-constexpr std::size_t kWriteBlock = 1 << 18;
+// The result lines are formatted and written this many records at a time.
 constexpr std::size_t kWriteSpan = 1 << 16;
 
 }  // namespace
@@ -212,11 +210,10 @@ long code_animal(Run& run, RecordCodes& codes) {
 
 namespace {
 
-// Formats the result lines of records first .. last - 1 (1-based) onto `out`,
-// handing it to `fp` in blocks when `fp` is given. Returns the lines written.
+// Formats the result lines of records first .. last - 1 (1-based) onto `out`.
+// Returns the lines formatted.
 long format_lines(const Run& run, const RecordCodes& codes, const Folvane& options, const std::vector<double>& F,
-                  const Completeness& pci, std::size_t first, std::size_t last, std::string& out, std::FILE* fp,
-                  Progress* progress) {
+                  const Completeness& pci, std::size_t first, std::size_t last, std::string& out) {
   const CodedPedigree& ped = codes.ped;
   const std::size_t n = ped.size();
   const std::string& delim = run.settings.out_delimiter;
@@ -233,7 +230,6 @@ long format_lines(const Run& run, const RecordCodes& codes, const Folvane& optio
   auto f6 = [&](double v) { out.append(tmp, static_cast<std::size_t>(format_f6(v, tmp))); };
   long computed = 0;
   for (std::size_t p = first; p < last; ++p) {
-    if (progress) progress->update(p);
     if (p + place_ahead <= n) {
       const PedRecord& later = PED[p + place_ahead - 1];
       pool.prefetch_place(later.animal);
@@ -285,53 +281,38 @@ long format_lines(const Run& run, const RecordCodes& codes, const Folvane& optio
     f6(F[c]);
     if (pci_text) out.append(pci_text->get(s, d));
     out.push_back('\n');
-    if (fp && out.size() >= kWriteBlock) {
-      std::fwrite(out.data(), 1, out.size(), fp);
-      out.clear();
-    }
-  }
-  if (fp && !out.empty()) {
-    std::fwrite(out.data(), 1, out.size(), fp);
-    out.clear();
   }
   return computed;
 }
 
-// Writes every result line. With more than one thread, a large pedigree's
-// records are formatted in spans, span j by thread j mod T, and each thread
-// writes its span once the span before it is written: the file gets the same
-// bytes as from one thread, and the writing of one span overlaps the
-// formatting of the next.
+// Writes every result line, a span of records at a time. Each thread takes
+// the next span, formats it and writes it once the span before it is
+// written: the file gets the same bytes from any number of threads, and
+// writing one span overlaps formatting the next.
 long write_lines(const Run& run, const RecordCodes& codes, const Folvane& options, const std::vector<double>& F,
                  const Completeness& pci, std::FILE* fp, unsigned threads) {
   const std::size_t n = codes.ped.size();
-  Progress progress("writing", n);
-  if (threads < 2 || n < 2 * kWriteSpan) {
-    std::string out;
-    out.reserve(kWriteBlock + 4096);
-    return format_lines(run, codes, options, F, pci, 1, n + 1, out, fp, &progress);
-  }
   const std::size_t spans = (n + kWriteSpan - 1) / kWriteSpan;
+  Progress progress("writing", n);
   std::mutex lock;
   std::condition_variable changed;
-  std::size_t written = 0;  // spans written so far
-  std::size_t T = 1;        // threads taking part, fixed before any starts
-  bool go = false, failed = false;
+  std::size_t taken = 0, written = 0;  // spans taken by a thread, and written
+  bool failed = false;
   std::exception_ptr error;
   long computed = 0;
-  auto work = [&](std::size_t t) {
+  auto work = [&](bool draws) {
     try {
-      std::size_t step;
-      {
-        std::unique_lock<std::mutex> hold(lock);
-        changed.wait(hold, [&] { return go; });
-        step = T;
-      }
       std::string text;
-      for (std::size_t j = t; j < spans; j += step) {
+      for (;;) {
+        std::size_t j;
+        {
+          std::lock_guard<std::mutex> hold(lock);
+          if (failed || taken == spans) return;
+          j = taken++;
+        }
         const std::size_t first = 1 + j * kWriteSpan, last = std::min(n + 1, first + kWriteSpan);
         text.clear();
-        const long count = format_lines(run, codes, options, F, pci, first, last, text, nullptr, nullptr);
+        const long count = format_lines(run, codes, options, F, pci, first, last, text);
         {
           std::unique_lock<std::mutex> hold(lock);
           changed.wait(hold, [&] { return written == j || failed; });
@@ -343,8 +324,7 @@ long write_lines(const Run& run, const RecordCodes& codes, const Folvane& option
         computed += count;
         written = j + 1;
         changed.notify_all();
-        // Only the calling thread draws.
-        if (t == 0) progress.update(last - 1);
+        if (draws) progress.update(last - 1);
       }
     } catch (...) {
       std::lock_guard<std::mutex> hold(lock);
@@ -354,20 +334,15 @@ long write_lines(const Run& run, const RecordCodes& codes, const Folvane& option
     }
   };
   std::vector<std::thread> pool;
-  for (std::size_t t = 1; t < threads; ++t) {
+  const std::size_t helpers = std::min<std::size_t>(threads, std::max<std::size_t>(spans, 1)) - 1;
+  for (std::size_t t = 0; t < helpers; ++t) {
     try {
-      pool.emplace_back(work, t);
+      pool.emplace_back(work, false);
     } catch (const std::system_error&) {
       break;  // no more threads to be had: the others take every span
     }
   }
-  {
-    std::lock_guard<std::mutex> hold(lock);
-    T = pool.size() + 1;
-    go = true;
-    changed.notify_all();
-  }
-  work(0);
+  work(true);  // only the calling thread draws
   for (std::thread& th : pool) th.join();
   if (error) std::rethrow_exception(error);
   return computed;

@@ -67,6 +67,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <future>
 #include <limits>
 #include <memory>
 #include <new>
@@ -821,29 +822,13 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
   // across herds (artificial insemination) most sires fall into one group
   // and keep their order by code. The groups are found on a thread of their
   // own while this one finds the rounds.
-  std::vector<Code> group;
-  std::exception_ptr group_error;
-  std::thread grouping;
-  auto find_groups = [&] {
-    try {
-      group = mating_groups(ped);
-    } catch (...) {
-      group_error = std::current_exception();
-    }
-  };
-  if (threads > 1) {
-    try {
-      grouping = std::thread(find_groups);
-    } catch (const std::system_error&) {
-      // no thread to be had: found below on this one
-    }
+  auto find_groups = [&] { return mating_groups(ped); };
+  std::future<std::vector<Code>> groups;
+  try {
+    groups = std::async(threads > 1 ? std::launch::async : std::launch::deferred, find_groups);
+  } catch (const std::system_error&) {
+    groups = std::async(std::launch::deferred, find_groups);  // no thread to be had: found on this one
   }
-  struct JoinGroups {
-    std::thread& t;
-    ~JoinGroups() {
-      if (t.joinable()) t.join();
-    }
-  } join_groups{grouping};
   std::vector<Sire> sires;
   {
     // R: last round the F of the animal and of all its ancestors depends
@@ -870,13 +855,10 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
     for (std::size_t s = 1; s <= n; ++s)
       if (has[s]) sires.push_back(Sire{rp[s].P, 0, static_cast<Code>(s)});
   }
-  if (grouping.joinable())
-    grouping.join();
-  else
-    find_groups();
-  if (group_error) std::rethrow_exception(group_error);
-  for (Sire& x : sires) x.group = group[x.code];
-  std::vector<Code>().swap(group);
+  {
+    const std::vector<Code> group = groups.get();
+    for (Sire& x : sires) x.group = group[x.code];
+  }
   std::sort(sires.begin(), sires.end());
 
   // The core: every sire and, youngest first, the parents of core animals.
