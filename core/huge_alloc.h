@@ -21,7 +21,9 @@ inline void* huge_alloc(std::size_t bytes) {
     void* p = std::aligned_alloc(kHugePage, rounded);
     if (!p) throw std::bad_alloc();
 #ifdef MADV_HUGEPAGE
-    madvise(p, rounded, MADV_HUGEPAGE);
+    // Only the whole huge pages the block fills: a huge page under its last
+    // bytes would take up to 2 MiB of memory for a few bytes of the block.
+    if (const std::size_t whole = bytes & ~(kHugePage - 1)) madvise(p, whole, MADV_HUGEPAGE);
 #endif
     return p;
   }

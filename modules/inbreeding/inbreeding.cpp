@@ -138,6 +138,7 @@ long code_animal(Run& run, RecordCodes& codes) {
   try {
     codes.id.assign(static_cast<std::size_t>(n) + 1, 0);
     codes.ped.resize(static_cast<std::size_t>(n));
+    run.HASHTBL.reserve_for_pool();  // the table does not grow record by record
   } catch (const std::bad_alloc&) {
     failed = true;
   }

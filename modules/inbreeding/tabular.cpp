@@ -159,7 +159,14 @@ void inbreeding_tabular(const CodedPedigree& ped, std::vector<double>& F, std::s
 void Completeness::compute(const CodedPedigree& ped) {
   const std::size_t n = ped.size();
   known.assign(4 * (n + 1), 0);
+  // The parents' counts lie anywhere in the table: they are fetched a few
+  // animals ahead.
+  constexpr std::size_t ahead = 16;
   for (std::size_t c = 1; c <= n; ++c) {
+    if (c + ahead <= n) {
+      __builtin_prefetch(&known[4 * static_cast<std::size_t>(ped.sire[c + ahead])]);
+      __builtin_prefetch(&known[4 * static_cast<std::size_t>(ped.dam[c + ahead])]);
+    }
     const Code s = ped.sire[c], d = ped.dam[c];
     std::uint8_t* k = &known[4 * c];
     k[0] = static_cast<std::uint8_t>((s != 0) + (d != 0));
