@@ -15,8 +15,10 @@ namespace haldor {
 
 constexpr std::size_t kHugePage = std::size_t{1} << 21;
 
-inline void* huge_alloc(std::size_t bytes) {
-  if (bytes >= kHugePage) {
+// Blocks of at least `least` bytes (never less than a huge page) go on huge
+// pages; smaller ones are plain malloc. Either is given back with free.
+inline void* huge_alloc(std::size_t bytes, std::size_t least = kHugePage) {
+  if (bytes >= least && bytes >= kHugePage) {
     const std::size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
     void* p = std::aligned_alloc(kHugePage, rounded);
     if (!p) throw std::bad_alloc();

@@ -12,23 +12,14 @@
 // one fault for 512 such pages.
 //
 // Linked into the four programs only, not into the libraries: tests and the
-// front end keep the allocator they are built with, and builds with the
-// address sanitizer keep its own.
+// front end keep the allocator they are built with, and the build leaves it
+// out of sanitizer builds, whose allocator keeps its own checks.
 #include <cstddef>
 #include <cstdlib>
 #include <new>
 
 #include "huge_alloc.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define HALDOR_SANITIZED_HEAP 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer) || __has_feature(thread_sanitizer)
-#define HALDOR_SANITIZED_HEAP 1
-#endif
-#endif
-
-#ifndef HALDOR_SANITIZED_HEAP
 namespace {
 
 // Blocks this large are mapped on their own by malloc and given back to the
@@ -37,19 +28,11 @@ namespace {
 // the small blocks made there later would each take a huge page.
 constexpr std::size_t kLargeBlock = std::size_t{32} << 20;
 
-void* allocate(std::size_t bytes) {
-  if (bytes >= kLargeBlock) return haldor::huge_alloc(bytes);
-  void* p = std::malloc(bytes ? bytes : 1);
-  if (!p) throw std::bad_alloc();
-  return p;
-}
-
 }  // namespace
 
-void* operator new(std::size_t bytes) { return allocate(bytes); }
-void* operator new[](std::size_t bytes) { return allocate(bytes); }
+void* operator new(std::size_t bytes) { return haldor::huge_alloc(bytes, kLargeBlock); }
+void* operator new[](std::size_t bytes) { return haldor::huge_alloc(bytes, kLargeBlock); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-#endif
