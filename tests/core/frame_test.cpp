@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "frame_run.h"
 #include "test_util.h"
 
 namespace haldor {
@@ -38,20 +39,9 @@ class Probe : public Module {
   long records = -1;
 };
 
-struct Result {
-  int status;
-  std::string console;
-};
+using Result = testing::FrameRun;
 
-Result run(Probe& probe, std::vector<std::string> args) {
-  args.insert(args.begin(), "probe");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  testing::Capture console;
-  int status = run_frame(static_cast<int>(args.size()), argv.data(), probe, console.get());
-  return {status, console.text()};
-}
+Result run(Probe& probe, std::vector<std::string> args) { return testing::run_in_frame(probe, "probe", std::move(args)); }
 
 const std::string kBanner = "Probe Version 1.0.0\n  line two\n  2017.2.28.\n\n";
 const std::string kHelp = "Usage :\n\nProbe <in> <out>\n\n"

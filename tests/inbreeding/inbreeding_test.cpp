@@ -9,6 +9,7 @@
 #include <random>
 #include <set>
 
+#include "frame_run.h"
 #include "test_util.h"
 
 namespace haldor::inbreeding {
@@ -318,16 +319,11 @@ TEST(Folvane, ThreadsWriteTheFileOneThreadWrites) {
   // The console and the result file of a run.
   auto run = [&](const char* threads) {
     setenv("HALDOR_THREADS", threads, 1);
-    std::vector<std::string> args = {"Folvane", "-c", "-p", ped, dir.file("out.txt")};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    testing::Capture console;
     Folvane folvane;
-    const int status = run_frame(static_cast<int>(args.size()), argv.data(), folvane, console.get());
+    const testing::FrameRun r = testing::run_in_frame(folvane, "Folvane", {"-c", "-p", ped, dir.file("out.txt")});
     unsetenv("HALDOR_THREADS");
-    EXPECT_EQ(status, 0);
-    return std::make_pair(console.text(), testing::read_file(dir.file("out.txt")));
+    EXPECT_EQ(r.status, 0);
+    return std::make_pair(r.console, testing::read_file(dir.file("out.txt")));
   };
   const auto one = run("1"), two = run("2");
   EXPECT_EQ(one.first, two.first);

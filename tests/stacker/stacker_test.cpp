@@ -8,6 +8,7 @@
 #include <map>
 #include <random>
 
+#include "frame_run.h"
 #include "test_util.h"
 
 namespace haldor::stacker {
@@ -305,20 +306,11 @@ TEST(ParseNumber, ReadsLikeAtoiWithoutWrapping) {
 }
 
 // The program's own checks, through the shared frame.
-struct ProgramRun {
-  int status;
-  std::string console;
-};
+using ProgramRun = testing::FrameRun;
 
 ProgramRun run_tavisk(std::vector<std::string> args) {
-  args.insert(args.begin(), "Tavisk");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  testing::Capture console;
   Tavisk tavisk;
-  const int status = run_frame(static_cast<int>(args.size()), argv.data(), tavisk, console.get());
-  return {status, console.text()};
+  return testing::run_in_frame(tavisk, "Tavisk", std::move(args));
 }
 
 TEST(Tavisk, RefusesUnusableLoopGenerationsBeforeReading) {
