@@ -2,7 +2,8 @@
 // table entries). Tables of millions of entries are looked up at random, and
 // with ordinary 4 KiB pages nearly every lookup also misses the TLB; large
 // allocations are therefore aligned to 2 MiB and offered to the kernel for
-// transparent huge pages. Small allocations are plain malloc.
+// transparent huge pages, and their pages are faulted in at once, on two
+// threads where the run has them. Small allocations are plain malloc.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,11 @@
 namespace haldor {
 
 constexpr std::size_t kHugePage = std::size_t{1} << 21;
+
+// Faults in the pages of a block just made (`p` on a huge page boundary),
+// half of them on a second thread, when the run may use two threads (see
+// huge_alloc.cpp). The block's contents do not change.
+void fault_in(void* p, std::size_t bytes);
 
 // Blocks of at least `least` bytes (never less than a huge page) go on huge
 // pages; smaller ones are plain malloc. Either is given back with free.
@@ -27,6 +33,7 @@ inline void* huge_alloc(std::size_t bytes, std::size_t least = kHugePage) {
     // bytes would take up to 2 MiB of memory for a few bytes of the block.
     if (const std::size_t whole = bytes & ~(kHugePage - 1)) madvise(p, whole, MADV_HUGEPAGE);
 #endif
+    fault_in(p, bytes);
     return p;
   }
   void* p = std::malloc(bytes ? bytes : 1);
