@@ -5,8 +5,9 @@
 // benchmarks run on, a fresh 4 GiB took 7.5 s to fault in on one thread and
 // 3.9 s on two (bench/first_touch). The large tables of a run are made in the
 // steps that run on one thread (reading, coding, the set-up of the batches),
-// so a block of a huge page or more is faulted in as it is made, half on this
-// thread and half on a second one, when the run may use two threads.
+// so a block of two huge pages or more is faulted in as it is made, half on
+// this thread and half on a second one, when the run may use two threads.
+// Smaller blocks gain nothing from it: they are faulted in as first written.
 #include "huge_alloc.h"
 
 #include <system_error>

@@ -16,9 +16,9 @@ namespace haldor {
 
 constexpr std::size_t kHugePage = std::size_t{1} << 21;
 
-// Faults in the pages of a block just made (`p` on a huge page boundary),
-// half of them on a second thread, when the run may use two threads (see
-// huge_alloc.cpp). The block's contents do not change.
+// Faults in the pages of a block of two huge pages or more just made (`p` on
+// a huge page boundary), half of them on a second thread, when the run may
+// use two threads (see huge_alloc.cpp). The block's contents do not change.
 void fault_in(void* p, std::size_t bytes);
 
 // Blocks of at least `least` bytes (never less than a huge page) go on huge
