@@ -2,14 +2,14 @@
 //
 //   result_writes FILE GiB serial|pwrite|mmap|direct
 //
-//   serial  write() of 1 MiB spans, one after another, from one thread
-//           (what the programs do, through stdio);
+//   serial  1 MiB spans written one after another from one thread (what
+//           the programs do, through stdio);
 //   pwrite  the spans written at their offsets from two threads in turn;
 //   mmap    the file sized first, then mapped and filled from two threads;
 //   direct  serial, with O_DIRECT (past the page cache, straight to disk).
 //
-// FILE is created, written, closed and removed; the seconds of each step
-// are printed. Wait a while between runs: on a virtual machine whose host
+// FILE must not exist: it is created, written, closed and removed, and the
+// seconds of each step are printed. Wait a while between runs: on a virtual machine whose host
 // takes freed memory back, page cache given back by the removal of the
 // last file is otherwise handed out again warm.
 #include <fcntl.h>
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
 
   using Clock = std::chrono::steady_clock;
   const auto t0 = Clock::now();
-  const int flags = O_CREAT | O_TRUNC | O_RDWR | (mode == "direct" ? O_DIRECT : 0);
+  const int flags = O_CREAT | O_EXCL | O_RDWR | (mode == "direct" ? O_DIRECT : 0);
   const int fd = open(file.c_str(), flags, 0644);
   if (fd < 0) fail("open");
   if (mode == "serial" || mode == "direct") {
