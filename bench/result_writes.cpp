@@ -9,9 +9,9 @@
 //   direct  serial, with O_DIRECT (past the page cache, straight to disk).
 //
 // FILE must not exist: it is created, written, closed and removed, and the
-// seconds of each step are printed. Wait a while between runs: on a virtual machine whose host
-// takes freed memory back, page cache given back by the removal of the
-// last file is otherwise handed out again warm.
+// seconds of each step are printed. Wait a while between runs: on a virtual
+// machine whose host takes freed memory back, page cache given back by the
+// removal of the last file is otherwise handed out again warm.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -26,6 +26,11 @@
 namespace {
 
 constexpr std::size_t kSpan = std::size_t(1) << 20;
+
+int usage() {
+  std::fputs("usage: result_writes FILE GiB serial|pwrite|mmap|direct\n", stderr);
+  return 2;
+}
 
 [[noreturn]] void fail(const char* what) {
   std::perror(what);
@@ -57,17 +62,11 @@ void on_two_threads(std::size_t total, F f) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fputs("usage: result_writes FILE GiB serial|pwrite|mmap|direct\n", stderr);
-    return 2;
-  }
+  if (argc != 4) return usage();
   const std::string file = argv[1], mode = argv[3];
   const double gib = std::atof(argv[2]);
   const std::size_t total = static_cast<std::size_t>(gib * (1 << 30)) / kSpan * kSpan;
-  if (total == 0 || (mode != "serial" && mode != "pwrite" && mode != "mmap" && mode != "direct")) {
-    std::fputs("usage: result_writes FILE GiB serial|pwrite|mmap|direct\n", stderr);
-    return 2;
-  }
+  if (total == 0 || (mode != "serial" && mode != "pwrite" && mode != "mmap" && mode != "direct")) return usage();
   // One span of text, aligned for O_DIRECT.
   char* span = static_cast<char*>(std::aligned_alloc(4096, kSpan));
   if (!span) fail("aligned_alloc");
