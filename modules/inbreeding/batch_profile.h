@@ -16,8 +16,7 @@
 namespace haldor::inbreeding {
 
 enum class Pass : int {
-  kSideScan,     // finding the sires' ancestors
-  kZeroT,        // clearing their rows
+  kSideScan,     // finding the sires' ancestors and clearing their rows
   kUp,           // t, youngest first
   kSideW,        // w of the sire side, oldest first
   kLines,        // following the dams' maternal lines
@@ -62,8 +61,8 @@ class BatchProfile {
     for (int i = 0; i < kTallies; ++i) tally_[i] += o.tally_[i];
   }
   void print(std::FILE* out) const {
-    static const char* const pass_name[kPasses] = {"side scan", "zero t", "up (t)", "side w",
-                                                   "lines", "needed scan", "needed w", "terms"};
+    static const char* const pass_name[kPasses] = {"side scan", "up (t)", "side w", "lines",
+                                                   "needed scan", "needed w", "terms"};
     static const char* const tally_name[kTallies] = {"batches", "side animals", "side span",
                                                      "needed animals", "needed span", "needed rows",
                                                      "line links", "matings"};

@@ -235,6 +235,7 @@ class RowBuffer {
   ~RowBuffer() { release(data_, capacity_); }
   double* data() { return data_; }
   std::size_t size() const { return size_; }
+  std::size_t capacity() const { return capacity_; }
   // Makes room for `n` doubles in all, keeping the first size() of them.
   void reserve(std::size_t n) {
     if (n <= capacity_) return;
@@ -467,19 +468,37 @@ bool run_batch(const Batch& b, Work& work) {
   // the code of its smallest index.
   Code oldest_code = std::numeric_limits<Code>::max();
   {
-    // Local pointers, as in the scans below.
+    // Local pointers, as in the scans below. Each side animal gets its row
+    // of t as it is found, and the row is cleared there: the scan mostly
+    // waits on its marks and records, and the stores go out meanwhile,
+    // where a pass of its own over the rows afterwards would only clear.
     List<Member>& side = work.side;
     Member* out = side.reserve(1024);
     std::size_t n = 0;
     const Parents* const P = par.data();
     const Code* const code = shared.code.data();
+    std::uint32_t* const rows = row_of.data();
+    buf.reserve(2 * L);
+    double* T = buf.data();
+    std::fill_n(T, L, 0.0);  // row 0
     for (Index k = top; (k = marked_down(mark, k, kSireSide, 1)) > 0; --k) {
       if (n == side.capacity()) {
         side.set_size(n);
         out = side.reserve(n + 1);
       }
+      if ((n + 2) * L > buf.capacity()) {  // room for row n + 1
+        if (lanes > 1 && (n + 2) * L * sizeof(double) > shared.cap) {  // as checked below
+          side.set_size(n);
+          reset.lo = 1;
+          return false;
+        }
+        buf.reserve((n + 2) * L);
+        T = buf.data();
+      }
       const Parents p = P[k];
       out[n++] = Member{k, p};
+      rows[k] = static_cast<std::uint32_t>(n);
+      std::fill_n(T + n * L, L, 0.0);
       mark[k] |= kNeeded;  // its w is filled in with the rest of the side
       // Parents have smaller codes than their progeny, and a side animal's
       // parents are on the side: the smallest code is that of an animal
@@ -497,17 +516,13 @@ bool run_batch(const Batch& b, Work& work) {
   prof.add(Tally::kSideSpan, top - oldest + 1);
   const std::size_t m = work.side.size() + 1;  // rows of t, row 0 a scratch row
   if (lanes > 1 && m * L * sizeof(double) > shared.cap) return false;
-  for (std::size_t i = 0; i < work.side.size(); ++i) row_of[work.side.data()[i].k] = static_cast<std::uint32_t>(i + 1);
 
   // t = T' e_s, youngest first, then D t. Row 0 takes what unknown parents
   // would receive.
-  buf.reserve(m * L);
   buf.resize(m * L);
-  prof.to(Pass::kZeroT);
-  std::fill_n(buf.data(), m * L, 0.0);
+  prof.to(Pass::kUp);
   double* const Tp = buf.data();
   for (int i = 0; i < b.count; ++i) Tp[row_of[b.sires[i]] * L + static_cast<std::size_t>(i)] = 1.0;
-  prof.to(Pass::kUp);
   {
     // The parents' rows lie anywhere in T: they are fetched a few animals
     // ahead, and their row numbers and the animal's D a few more ahead. The

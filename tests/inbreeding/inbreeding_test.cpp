@@ -284,6 +284,22 @@ TEST(Inbreeding, MateFromAnotherLongLineNeedsThousandsOfAnimalsOffTheSireSide) {
   EXPECT_GT(F[ped.size()], 0.0);  // the lines share their founders
 }
 
+TEST(Inbreeding, BatchesPastTheCapAreSplitWhileTheirSireSideIsFound) {
+  // A small population over many generations: a late sire has most of the
+  // 24,000 animals before him as ancestors, more rows of 16 lanes than the
+  // row buffer's first block holds. With a cap of 1 MiB a batch gives up as
+  // soon as its side would need more room than the cap (or, below the
+  // block, once its side is known) and is run again in halves; the values
+  // are those of the batches that were never split, to the last bit.
+  const CodedPedigree ped = random_pedigree(7, 24000, 8);
+  std::vector<double> whole, split;
+  inbreeding_indirect(ped, whole);
+  inbreeding_indirect(ped, split, std::size_t(1) << 20);
+  ASSERT_EQ(whole.size(), split.size());
+  for (std::size_t c = 1; c <= ped.size(); ++c) ASSERT_EQ(whole[c], split[c]) << "animal " << c;
+  EXPECT_GT(whole[ped.size()], 0.1);
+}
+
 TEST(Inbreeding, RepeatedAndMissingRecordsAreNotComputed) {
   CodedPedigree ped = make({{0, 0}, {0, 0}, {1, 2}, {1, 2}, {3, 4}, {3, 4}});
   ped.live[6] = 0;  // a repeat of an earlier animal: nothing refers to it
