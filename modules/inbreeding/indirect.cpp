@@ -489,11 +489,8 @@ bool run_batch(const Batch& b, Work& work) {
         out = side.reserve(n + 1);
       }
       if ((n + 2) * L > buf.capacity()) {  // room for row n + 1
-        if (lanes > 1 && (n + 2) * L * sizeof(double) > shared.cap) {  // as checked below
-          side.set_size(n);
-          reset.lo = 1;
-          return false;
-        }
+        side.set_size(n);  // the rows given so far are taken back however the batch ends
+        if (lanes > 1 && (n + 2) * L * sizeof(double) > shared.cap) return false;  // as checked below
         buf.reserve((n + 2) * L);
         T = buf.data();
       }
