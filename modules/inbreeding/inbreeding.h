@@ -64,9 +64,12 @@ long code_animal(Run& run, RecordCodes& codes);
 // whose pedigree needs more is run one sire at a time. `term_chunk` is the
 // number of maternal-line terms a batch gathers before it evaluates them (0:
 // the default; tests make it small so that every batch takes several
-// chunks). Throws std::bad_alloc when memory runs out.
+// chunks). `width` picks the instructions that move the rows: the widest
+// the processor has, or those every processor of its kind has (tests compare
+// the two). Throws std::bad_alloc when memory runs out.
+enum class RowWidth { kWidest, kBaseline };
 void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::size_t lane_cap = 0,
-                         std::size_t term_chunk = 0);
+                         std::size_t term_chunk = 0, RowWidth width = RowWidth::kWidest);
 
 // The mating groups of a pedigree: sires that have a mate in common (through
 // progeny with both parents known) are in one group, and so are sires linked
