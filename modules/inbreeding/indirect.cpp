@@ -190,7 +190,7 @@ struct Shared {
   // anywhere in coreF, while the side's own D lie in its index order. NaN
   // until made; threads that make the same one at once store the same bits.
   std::vector<double> coreD;
-  std::vector<Code> code;        // code of each core index
+  std::vector<Code> oldest_code;  // smallest code among each core index and its ancestors
   std::vector<Link> link;        // by code
   std::vector<Code> first;       // progeny of core index k: progeny[first[k] .. first[k + 1])
   std::vector<Code> progeny;
@@ -500,8 +500,11 @@ bool run_batch(const Batch& b, Work& work) {
   }
   reset.hi = top;
   // Lines end below the smallest code of the sire side, which need not be
-  // the code of its smallest index.
+  // the code of its smallest index. It is the smallest of the sires' oldest
+  // ancestors' codes, made once for the core: found here among the side's
+  // animals with no parent known, it cost a read from memory each.
   Code oldest_code = std::numeric_limits<Code>::max();
+  for (int i = 0; i < b.count; ++i) oldest_code = std::min(oldest_code, shared.oldest_code[b.sires[i]]);
   {
     // Local pointers, as in the scans below. Each side animal gets its row
     // of t as it is found, and the row is cleared there: the scan mostly
@@ -511,7 +514,6 @@ bool run_batch(const Batch& b, Work& work) {
     Member* out = side.reserve(1024);
     std::size_t n = 0;
     const Parents* const P = par.data();
-    const Code* const code = shared.code.data();
     std::uint32_t* const rows = row_of.data();
     buf.reserve(2 * L);
     double* T = buf.data();
@@ -531,13 +533,13 @@ bool run_batch(const Batch& b, Work& work) {
       out[n++] = Member{k, p};
       rows[k] = static_cast<std::uint32_t>(n);
       std::fill_n(T + n * L, L, 0.0);
-      mark[k] |= kNeeded;  // its w is filled in with the rest of the side
-      // Parents have smaller codes than their progeny, and a side animal's
-      // parents are on the side: the smallest code is that of an animal
-      // with neither parent known.
-      if (!(p.sire | p.dam)) oldest_code = std::min(oldest_code, code[k]);
-      mark[p.sire] |= kSireSide;
-      mark[p.dam] |= kSireSide;
+      mark[k] = kSireSide | kNeeded;  // its w is filled in with the rest of the side
+      // While the side is being found, a mark below the scan has no bit
+      // but this one, and one at the scan has this one only: the marks are
+      // stored, not read and changed, so that a parent's mark far off in
+      // the core does not hold the scan up until it comes from memory.
+      mark[p.sire] = kSireSide;
+      mark[p.dam] = kSireSide;
     }
     side.set_size(n);
   }
@@ -948,6 +950,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
 
   // The core: every sire and, youngest first, the parents of core animals.
   std::vector<Index> index(n + 1, 0);  // core index by code
+  std::vector<Code> code;              // code by core index
   {
     std::vector<std::uint8_t> core(n + 1, 0);
     for (std::size_t c = 1; c <= n; ++c)
@@ -961,7 +964,7 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
     // where code order spreads them over every birth year.
     enum : std::uint8_t { kOut, kIn, kOpened };
     core[0] = kOut;
-    shared.code.assign(1, 0);
+    code.assign(1, 0);
     std::vector<Code> stack;
     for (std::size_t top = n; top >= 1; --top) {
       if (core[top] != kIn || index[top]) continue;
@@ -972,8 +975,8 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
           stack.pop_back();
         } else if (core[c] == kOpened) {
           stack.pop_back();
-          index[c] = static_cast<Index>(shared.code.size());
-          shared.code.push_back(c);
+          index[c] = static_cast<Index>(code.size());
+          code.push_back(c);
         } else {
           core[c] = kOpened;
           if (core[dam[c]] == kIn) stack.push_back(dam[c]);
@@ -982,14 +985,23 @@ void inbreeding_indirect(const CodedPedigree& ped, std::vector<double>& F, std::
       }
     }
   }
-  const std::size_t K = shared.code.size() - 1;
+  const std::size_t K = code.size() - 1;
   shared.parents.resize(K + 1);
   shared.parents[0] = Parents{0, 0};
   for (std::size_t k = 1; k <= K; ++k) {
-    const Code c = shared.code[k];
+    const Code c = code[k];
     shared.parents[k] = Parents{index[sire[c]], index[dam[c]]};
   }
   shared.coreF.assign(K + 1, 0.0);
+  // The smallest code among each core animal and its ancestors, made over
+  // the codes, parents first (parents have smaller codes than their
+  // progeny: it is the code of an ancestor with neither parent known).
+  code[0] = std::numeric_limits<Code>::max();
+  for (std::size_t k = 1; k <= K; ++k) {
+    const Parents p = shared.parents[k];
+    code[k] = std::min({code[k], code[p.sire], code[p.dam]});
+  }
+  shared.oldest_code = std::move(code);
   shared.coreD.assign(K + 1, std::numeric_limits<double>::quiet_NaN());
   shared.link.resize(n + 1);
   for (std::size_t c = 0; c <= n; ++c)
