@@ -352,11 +352,13 @@ struct Work {
 // instruction set, four where the processor has AVX2): once inlined, the
 // compiler no longer sees that the rows do not overlap and would otherwise
 // take one lane at a time. Each lane takes the same operations in the same
-// order at any width, so the values do not depend on it. The vectors are
-// moved in and out with memcpy and never passed by value, which a function
-// built for the baseline could not do with the wider ones.
+// order at any width, so the values do not depend on it.
 template <std::size_t V>
 struct Vec;
+template <>
+struct Vec<1> {
+  typedef double type;
+};
 template <>
 struct Vec<2> {
   typedef double type __attribute__((vector_size(16)));
@@ -371,50 +373,42 @@ constexpr std::size_t step_of(std::size_t L, std::size_t V) {
   return V;
 }
 
+// The vectors go in and out through memory and references: a function
+// built for the baseline may not pass the wider ones by value.
+template <class R>
+inline void load(R& r, const double* p) {
+  std::memcpy(&r, p, sizeof r);
+}
+template <class R>
+inline void store(double* p, const R& r) {
+  std::memcpy(p, &r, sizeof r);
+}
+
 template <std::size_t L, std::size_t V>
 inline void add_to(double* __restrict row, const double* __restrict x) {
-  constexpr std::size_t S = step_of(L, V);
-  if constexpr (S > 1) {
-    typename Vec<S>::type r, a;
-    for (std::size_t l = 0; l < L; l += S) {
-      std::memcpy(&r, row + l, sizeof r);
-      std::memcpy(&a, x + l, sizeof a);
-      r += a;
-      std::memcpy(row + l, &r, sizeof r);
-    }
-  } else {
-    for (std::size_t l = 0; l < L; ++l) row[l] += x[l];
+  using R = typename Vec<step_of(L, V)>::type;
+  R r, a;
+  for (std::size_t l = 0; l < L; l += sizeof(R) / sizeof(double)) {
+    load(r, row + l), load(a, x + l);
+    store(row + l, r + a);
   }
 }
 template <std::size_t L, std::size_t V>
 inline void mean_of(double* __restrict w, const double* __restrict ws, const double* __restrict wd) {
-  constexpr std::size_t S = step_of(L, V);
-  if constexpr (S > 1) {
-    typename Vec<S>::type a, b;
-    for (std::size_t l = 0; l < L; l += S) {
-      std::memcpy(&a, ws + l, sizeof a);
-      std::memcpy(&b, wd + l, sizeof b);
-      a = 0.5 * (a + b);
-      std::memcpy(w + l, &a, sizeof a);
-    }
-  } else {
-    for (std::size_t l = 0; l < L; ++l) w[l] = 0.5 * (ws[l] + wd[l]);
+  using R = typename Vec<step_of(L, V)>::type;
+  R a, b;
+  for (std::size_t l = 0; l < L; l += sizeof(R) / sizeof(double)) {
+    load(a, ws + l), load(b, wd + l);
+    store(w + l, 0.5 * (a + b));
   }
 }
 template <std::size_t L, std::size_t V>
 inline void add_mean_of(double* __restrict w, const double* __restrict ws, const double* __restrict wd) {
-  constexpr std::size_t S = step_of(L, V);
-  if constexpr (S > 1) {
-    typename Vec<S>::type r, a, b;
-    for (std::size_t l = 0; l < L; l += S) {
-      std::memcpy(&r, w + l, sizeof r);
-      std::memcpy(&a, ws + l, sizeof a);
-      std::memcpy(&b, wd + l, sizeof b);
-      r = r + 0.5 * (a + b);
-      std::memcpy(w + l, &r, sizeof r);
-    }
-  } else {
-    for (std::size_t l = 0; l < L; ++l) w[l] += 0.5 * (ws[l] + wd[l]);
+  using R = typename Vec<step_of(L, V)>::type;
+  R r, a, b;
+  for (std::size_t l = 0; l < L; l += sizeof(R) / sizeof(double)) {
+    load(r, w + l), load(a, ws + l), load(b, wd + l);
+    store(w + l, r + 0.5 * (a + b));
   }
 }
 
