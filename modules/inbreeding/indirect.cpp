@@ -824,7 +824,7 @@ void run_split_baseline(const Index* sires, int count, Work& work) { run_split<k
 #define HALDOR_AVX2_ROWS 1
 // The same batches built for AVX2, four lanes a step: the up pass and the
 // side's w pass spend most of their time moving rows, and take a fifth and
-// a third less with half the instructions. Everything the batch calls is
+// two fifths less with half the instructions. Everything the batch calls is
 // built into this function (flatten), so that all of it takes the wider
 // instructions; what it calls that is not built in (allocation, mapping)
 // keeps the baseline's.
