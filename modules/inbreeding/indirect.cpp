@@ -486,19 +486,19 @@ bool run_batch(const Batch& b, Work& work) {
   } stop_clock{prof};
   BatchReset reset(work);
 
-  // The sire side: the sires and their ancestors, youngest first.
+  // The sire side: the sires and their ancestors, youngest first. Lines end
+  // below the smallest code of the sire side, which need not be the code of
+  // its smallest index. It is the smallest of the sires' oldest ancestors'
+  // codes, made once for the core: found here among the side's animals with
+  // no parent known, it cost a read from memory each.
   Index top = 0;
+  Code oldest_code = std::numeric_limits<Code>::max();
   for (int i = 0; i < b.count; ++i) {
     mark[b.sires[i]] |= kSireSide;
     top = std::max(top, b.sires[i]);
+    oldest_code = std::min(oldest_code, shared.oldest_code[b.sires[i]]);
   }
   reset.hi = top;
-  // Lines end below the smallest code of the sire side, which need not be
-  // the code of its smallest index. It is the smallest of the sires' oldest
-  // ancestors' codes, made once for the core: found here among the side's
-  // animals with no parent known, it cost a read from memory each.
-  Code oldest_code = std::numeric_limits<Code>::max();
-  for (int i = 0; i < b.count; ++i) oldest_code = std::min(oldest_code, shared.oldest_code[b.sires[i]]);
   {
     // Local pointers, as in the scans below. Each side animal gets its row
     // of t as it is found, and the row is cleared there: the scan mostly
