@@ -488,9 +488,8 @@ bool run_batch(const Batch& b, Work& work) {
 
   // The sire side: the sires and their ancestors, youngest first. Lines end
   // below the smallest code of the sire side, which need not be the code of
-  // its smallest index. It is the smallest of the sires' oldest ancestors'
-  // codes, made once for the core: found here among the side's animals with
-  // no parent known, it cost a read from memory each.
+  // its smallest index: it is the smallest of the sires' entries in the
+  // core's table of oldest codes, so the scan reads no codes.
   Index top = 0;
   Code oldest_code = std::numeric_limits<Code>::max();
   for (int i = 0; i < b.count; ++i) {
